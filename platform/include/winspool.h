@@ -1,0 +1,86 @@
+// The print spooler API: printers, drivers, per-printer data and forms.
+#pragma once
+
+#include <windows.h>
+
+typedef struct _FORM_INFO_1W {
+  DWORD Flags;
+  LPWSTR pName;
+  SIZEL Size;
+  RECTL ImageableArea;
+} FORM_INFO_1W, *PFORM_INFO_1W, *LPFORM_INFO_1W;
+
+#define FORM_USER 0x00000000
+#define FORM_BUILTIN 0x00000001
+#define FORM_PRINTER 0x00000002
+
+typedef struct _PRINTER_DEFAULTSA {
+  LPSTR pDatatype;
+  struct _devicemodeA *pDevMode;
+  DWORD DesiredAccess;
+} PRINTER_DEFAULTSA, *LPPRINTER_DEFAULTSA;
+
+typedef struct _PRINTER_DEFAULTSW {
+  LPWSTR pDatatype;
+  LPDEVMODEW pDevMode;
+  DWORD DesiredAccess;
+} PRINTER_DEFAULTSW, *LPPRINTER_DEFAULTSW;
+
+typedef struct _PRINTER_INFO_2A {
+  LPSTR pServerName;
+  LPSTR pPrinterName;
+  LPSTR pShareName;
+  LPSTR pPortName;
+  LPSTR pDriverName;
+  LPSTR pComment;
+  LPSTR pLocation;
+  struct _devicemodeA *pDevMode;
+  LPSTR pSepFile;
+  LPSTR pPrintProcessor;
+  LPSTR pDatatype;
+  LPSTR pParameters;
+  void *pSecurityDescriptor;
+  DWORD Attributes;
+  DWORD Priority;
+  DWORD DefaultPriority;
+  DWORD StartTime;
+  DWORD UntilTime;
+  DWORD Status;
+  DWORD cJobs;
+  DWORD AveragePPM;
+} PRINTER_INFO_2A, *PPRINTER_INFO_2A, *LPPRINTER_INFO_2A;
+
+typedef struct _DRIVER_INFO_2A {
+  DWORD cVersion;
+  LPSTR pName;
+  LPSTR pEnvironment;
+  LPSTR pDriverPath;
+  LPSTR pDataFile;
+  LPSTR pConfigFile;
+} DRIVER_INFO_2A, *PDRIVER_INFO_2A, *LPDRIVER_INFO_2A;
+
+#define PRINTER_ACCESS_ADMINISTER 0x00000004
+#define PRINTER_ACCESS_USE 0x00000008
+#define PRINTER_ALL_ACCESS 0x000F000C
+#define PRINTER_ATTRIBUTE_LOCAL 0x00000040
+
+#define REG_NONE 0
+#define REG_SZ 1
+#define REG_BINARY 3
+#define REG_DWORD 4
+
+extern "C" {
+BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault);
+BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault);
+BOOL WINAPI ClosePrinter(HANDLE hPrinter);
+HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter);
+BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo);
+DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
+                             LPDWORD pcbNeeded);
+DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData);
+BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded,
+                       LPDWORD pcReturned);
+BOOL WINAPI AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm);
+BOOL WINAPI DeleteFormW(HANDLE hPrinter, LPWSTR pFormName);
+BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten);
+}
