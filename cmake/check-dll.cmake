@@ -1,6 +1,10 @@
 # Checks a built DLL with objdump: a PE32 i386 image whose export table holds
 # exactly EXPORTS and whose imports are all among ALLOWED_IMPORTS.
-# Usage: cmake -DDLL=... -DOBJDUMP=... -DEXPORTS=a;b -DALLOWED_IMPORTS=x.dll;y.dll -P check-dll.cmake
+# Usage: cmake -DDLL=... -DOBJDUMP=... -DEXPORTS=a,b -DALLOWED_IMPORTS=x.dll,y.dll -P check-dll.cmake
+cmake_minimum_required(VERSION 3.25)
+
+string(REPLACE "," ";" EXPORTS "${EXPORTS}")
+string(REPLACE "," ";" ALLOWED_IMPORTS "${ALLOWED_IMPORTS}")
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -14,10 +18,11 @@ endif()
 
 # Export names: the lines under "[Ordinal/Name Pointer] Table".
 string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(([ \t]+\\[[ 0-9]+\\][^\n]*\n)*)" _ "${dump}")
-string(REGEX MATCHALL "\\][ \t]+[A-Za-z_][A-Za-z0-9_@]*" rows "${CMAKE_MATCH_1}")
+string(REGEX REPLACE "[ \t]*\\[[ 0-9]+\\][ \t]+" "" table "${CMAKE_MATCH_1}")
+string(REGEX MATCHALL "[A-Za-z_][A-Za-z0-9_@]*" rows "${table}")
 set(found)
 foreach(row IN LISTS rows)
-  string(REGEX REPLACE "^\\][ \t]+" "" name "${row}")
+  set(name "${row}")
   list(APPEND found ${name})
 endforeach()
 list(SORT found)

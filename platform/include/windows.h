@@ -57,7 +57,7 @@ typedef void (*FARPROC)();
 #define MAX_PATH 260
 #define INVALID_HANDLE_VALUE ((HANDLE)(LONG_PTR)-1)
 #define MAKELANGID(p, s) ((((WORD)(s)) << 10) | (WORD)(p))
-#define PRIMARYLANGID(lgid) ((WORD)(lgid) & 0x3ff)
+#define PRIMARYLANGID(lgid) ((WORD)(lgid)&0x3ff)
 
 // Error codes
 #define ERROR_SUCCESS 0L
@@ -82,6 +82,21 @@ typedef void (*FARPROC)();
 #define ERROR_INVALID_FORM_NAME 1902L
 #define ERROR_FILE_EXISTS 80L
 #define ERROR_ALREADY_EXISTS 183L
+#define ERROR_WRITE_FAULT 29L
+#define ERROR_NOT_SUPPORTED 50L
+#define ERROR_PRINT_CANCELLED 63L
+#define ERROR_DISK_FULL 112L
+#define ERROR_INVALID_NAME 123L
+#define RPC_S_SERVER_UNAVAILABLE 1722L
+#define ERROR_INVALID_USER_BUFFER 1784L
+#define ERROR_UNKNOWN_PRINTPROCESSOR 1798L
+#define ERROR_INVALID_DATATYPE 1804L
+#define ERROR_INVALID_ENVIRONMENT 1805L
+#define ERROR_INVALID_FORM_SIZE 1903L
+#define ERROR_INVALID_PRINTER_STATE 1906L
+#define ERROR_UNKNOWN_PRINT_MONITOR 3000L
+#define ERROR_PRINTER_DRIVER_IN_USE 3001L
+#define ERROR_SPL_NO_STARTDOC 3003L
 
 // Last error: one value per thread.
 extern "C" DWORD WINAPI GetLastError(void);
@@ -127,8 +142,9 @@ extern "C" int WINAPI lstrlenA(LPCSTR lpString);
 // ntdll: UTF-16 to the ANSI code page (1252 here). Sizes are in bytes.
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)
 #define STATUS_BUFFER_OVERFLOW ((NTSTATUS)0x80000005L)
+#define STATUS_INVALID_PARAMETER ((NTSTATUS)0xC000000DL)
 extern "C" NTSTATUS WINAPI RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG MaxBytesInMultiByteString,
-                                                   PULONG BytesInMultiByteString, PCWCH UnicodeString,
-                                                   ULONG BytesInUnicodeString);
+                                                  PULONG BytesInMultiByteString, PCWCH UnicodeString,
+                                                  ULONG BytesInUnicodeString);
 
 #include <wingdi.h>

@@ -1,11 +1,17 @@
 // The platform layer's test interface: the machine that the Win32 calls act
 // on, fault injection and live-object counts. Tests and tools use it; the
-// two libraries never do.
+// two libraries never do. The machine is process-wide and, like the two
+// libraries, used from one thread at a time (only the last error is kept
+// per thread).
 #pragma once
 
 #include <windows.h>
+#include <winspool.h>
 
 #include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace platform {
 
@@ -26,14 +32,21 @@ enum class Fault {
 void FailNthCall(Fault fault, unsigned nth);
 
 // Calls of `fault`'s kind since the machine was reset, failed ones included.
+// A call is counted when it gets past its argument and handle checks, at the
+// point where the real resource would be taken.
 unsigned CallCount(Fault fault);
+
+// For the modules of the platform layer: counts one call of `fault` and
+// returns true when that call is the one to fail. Each module calls it once
+// per counted call, at the point described for CallCount.
+bool ShouldFail(Fault fault);
 
 // The language that GetUserDefaultLangID reports (English by default).
 void SetUserDefaultLangID(LANGID langId);
 
 // Objects alive on the machine, for leak checks.
 struct LiveObjects {
-  size_t heaps = 0;
+  size_t heaps = 0;         // private heaps (the process heap is not counted)
   size_t globalBlocks = 0;  // GlobalAlloc and LocalAlloc blocks
   size_t palettes = 0;
   size_t surfaces = 0;
@@ -42,8 +55,45 @@ struct LiveObjects {
 LiveObjects Live();
 
 // Starts a fresh machine: the spooler's built-in forms, no printers or
-// drivers, English user, no pending faults, counters at zero. Objects of the
-// previous machine must not be used afterwards.
+// drivers, the default ports, English user, no pending faults, counters at
+// zero. Every heap, memory block and handle of the previous machine is
+// released and must not be used afterwards.
 void ResetMachine();
+
+// Module hooks. A module that keeps machine state outside the kernel and the
+// spooler (the graphics engine) registers, from a static initializer in the
+// same source file as that state, a reset function that ResetMachine calls
+// (before the spooler and kernel are reset) and a counter that fills its
+// fields of LiveObjects. Registering the same function twice has no effect.
+using ResetHook = void (*)();
+using LiveCounter = void (*)(LiveObjects &live);
+void RegisterResetHook(ResetHook hook);
+void RegisterLiveCounter(LiveCounter counter);
+
+// Adds a port of the local port monitor. A port whose name is an absolute
+// host path ("/tmp/out.prn") is a file: each job printed to it replaces the
+// file's content. FALSE with ERROR_ALREADY_EXISTS for a duplicate name (ports
+// are case-insensitive), ERROR_INVALID_PARAMETER for null or "".
+BOOL AddLocalPort(const char *portName);
+
+// The bytes written so far to job `jobId` when its output is kept in memory
+// (a port that is neither "NUL:" nor a file path, and no output file). Empty
+// for an unknown job or one whose bytes went to a file or were discarded.
+// Finished and cancelled jobs stay readable until the machine is reset.
+std::vector<uint8_t> JobOutput(DWORD jobId);
+
+// Replaces the machine's form list with `count` forms, taken as they are
+// (flags included, no validation, duplicates allowed), so that a test can
+// set up any list a real spooler might report. Null/0 empties the list.
+void SetFormList(const FORM_INFO_1W *forms, size_t count);
+
+// Saves the spooler's part of the machine (drivers, ports, printers with their
+// data values, user forms) to `<dir>/spooler.json`, creating `dir` if needed.
+bool SaveMachine(const std::string &dir);
+
+// Replaces the spooler's part of the machine with `<dir>/spooler.json`. Open
+// printer handles and jobs are closed first only if the file is valid; a
+// missing, malformed or inconsistent file changes nothing and gives false.
+bool LoadMachine(const std::string &dir);
 
 }  // namespace platform

@@ -1,0 +1,74 @@
+// The machine as a whole: reset, live-object counts, module hooks, and the
+// saving and loading of a machine folder. Each module's state lives in its
+// own files; this is the one place that knows all of them.
+#include <platform/testing.h>
+
+#include "../spooler/spooler_module.h"
+#include "kernel_internal.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+#include <vector>
+
+namespace platform {
+
+namespace {
+
+// Function-local statics: modules register from static initializers, which
+// may run before any other static of this file is constructed.
+std::vector<ResetHook> &ResetHooks() {
+  static std::vector<ResetHook> hooks;
+  return hooks;
+}
+
+std::vector<LiveCounter> &LiveCounters() {
+  static std::vector<LiveCounter> counters;
+  return counters;
+}
+
+constexpr const char *kSpoolerFile = "spooler.json";
+
+}  // namespace
+
+void RegisterResetHook(ResetHook hook) {
+  auto &hooks = ResetHooks();
+  if (hook != nullptr && std::find(hooks.begin(), hooks.end(), hook) == hooks.end()) hooks.push_back(hook);
+}
+
+void RegisterLiveCounter(LiveCounter counter) {
+  auto &counters = LiveCounters();
+  if (counter != nullptr && std::find(counters.begin(), counters.end(), counter) == counters.end()) {
+    counters.push_back(counter);
+  }
+}
+
+void ResetMachine() {
+  // Other modules first: their objects may sit in kernel memory.
+  for (ResetHook hook : ResetHooks()) hook();
+  ResetSpooler();
+  ResetHeaps();
+  ResetGlobalMemory();
+  ResetLanguage();
+  ResetFaults();
+}
+
+LiveObjects Live() {
+  LiveObjects live;
+  live.heaps = LiveHeapCount();
+  live.globalBlocks = LiveGlobalBlockCount();
+  live.printerHandles = LivePrinterHandleCount();
+  for (LiveCounter counter : LiveCounters()) counter(live);
+  return live;
+}
+
+bool SaveMachine(const std::string &dir) {
+  std::error_code error;
+  std::filesystem::create_directories(dir, error);
+  if (error) return false;
+  return SaveSpooler((std::filesystem::path(dir) / kSpoolerFile).string());
+}
+
+bool LoadMachine(const std::string &dir) { return LoadSpooler((std::filesystem::path(dir) / kSpoolerFile).string()); }
+
+}  // namespace platform
