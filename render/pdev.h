@@ -17,10 +17,10 @@
 
 typedef struct _PDEV {
   DWORD dwSignature;
-  DEVMODEW dm;              // together with dmPrivate: the settings image
+  DEVMODEW dm;  // together with dmPrivate: the settings image
   PRIVDEVMODE dmPrivate;
-  PVOID pPrinterData;       // opaque printer data block, GlobalAlloc'ed
-  HANDLE hHeap;             // holds this record and every job buffer
+  PVOID pPrinterData;  // opaque printer data block, GlobalAlloc'ed
+  HANDLE hHeap;        // holds this record and every job buffer
   HANDLE hPrinter;
   PWSTR pwszDocName;
   LONG lCopies;
@@ -41,3 +41,18 @@ static_assert(offsetof(PDEV, dmPrivate) == offsetof(PDEV, dm) + sizeof(DEVMODEW)
 
 // True when pdev is non-null and carries the signature at both ends.
 BOOL IsValidPdev(const PDEV *pdev);
+
+// The PDEV behind a SURFOBJ that GDI hands to a hook, or null when pso or
+// its dhpdev does not lead to a valid PDEV.
+PDEV *PdevOfSurface(SURFOBJ *pso);
+
+// Signatures, printer data, settings and paper geometry of a zeroed PDEV;
+// FALSE only when the printer data block cannot be allocated.
+BOOL InitPdev(PDEV *pdev, const DEVMODEW *pdm, LPCWSTR pwszDeviceName, HANDLE hPrinter);
+// Releases the printer data and the private heap, and with it the PDEV.
+VOID FreePdev(PDEV *pdev);
+
+// Capability records for GDI: at most cj bytes are written to the buffer.
+BOOL FillGdiInfo(PDEV *pdev, ULONG cj, GDIINFO *pGdiInfo);
+// Creates the device palette; FALSE (nothing copied) when that fails.
+BOOL FillDevInfo(PDEV *pdev, ULONG cj, DEVINFO *pDevInfo);

@@ -28,3 +28,37 @@ static_assert(offsetof(PRIVDEVMODE, sSharpness) == 18);
 static_assert(offsetof(PRIVDEVMODE, dwBorder) == 20);
 static_assert(offsetof(PRIVDEVMODE, abReserved) == 24);
 static_assert(sizeof(DEVMODEW) + sizeof(PRIVDEVMODE) == SETTINGS_IMAGE_SIZE);
+
+// Accepted ranges of the private values; anything outside becomes the default.
+#define PRIV_COLOR_MIN 80
+#define PRIV_COLOR_MAX 120
+#define PRIV_COLOR_DEFAULT 100
+#define PRIV_DENSITY_MIN (-7)
+#define PRIV_DENSITY_MAX 7
+#define PRIV_SHARPNESS_MIN 0
+#define PRIV_SHARPNESS_MAX 4
+
+// The two pairs of per-printer data values: a 32-bit size value, then a data
+// value of that many bytes.
+#define PRINTER_PAIR_TRAY_FORM 0     // "TrayFormSize" / "TrayFormTable"
+#define PRINTER_PAIR_PRINTER_DATA 1  // "PrinterDataSize" / "PrinterData"
+
+// Writes the defaults into the 256-byte settings image at pdm.
+VOID InitDefaultDevmode(DEVMODEW *pdm, LPCWSTR pwszDeviceName, HANDLE hPrinter);
+// Takes what the driver accepts from an application's settings into the
+// image at pdm. FALSE leaves the image as it was (the defaults stand).
+BOOL MergeDevmode(DEVMODEW *pdm, const DEVMODEW *pdmIn, HANDLE hPrinter);
+// Copies public and private parts of pdmIn into pdmOut without growing
+// pdmOut; returns the bytes copied, or -1 for an unrecognised DEVMODEW.
+LONG ConvertDevmode(const DEVMODEW *pdmIn, DEVMODEW *pdmOut);
+// The DEVMODE version a record's size implies; 0 for null.
+WORD SpecVersionOf(const DEVMODEW *pdm);
+
+// The data value of pair iPair in GlobalAlloc'ed memory (caller frees), or
+// null when the printer has none or it cannot be read.
+PVOID ReadPrinterBlob(HANDLE hPrinter, DWORD *pcbOut, INT iPair);
+// The printer's opaque data block, else an 8-byte default; null only when
+// even the default cannot be allocated. GlobalAlloc'ed, caller frees.
+PVOID GetPrinterDataBlock(HANDLE hPrinter);
+// The paper kind loaded in the tray; 0 when the printer data gives none.
+LONG GetTrayPaperKind(HANDLE hPrinter);
