@@ -1,0 +1,308 @@
+// Separable resampling with precomputed per-position weights. For each
+// destination row the needed source rows are blended into one accumulator
+// row (only the source columns the clipped destination uses), then each
+// destination pixel blends its accumulator columns. Weights are 14-bit
+// fixed point and sum exactly to one per position, so a uniform picture
+// stays exactly uniform.
+#include "resample.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace platform::gdi {
+namespace {
+
+constexpr int kWeightBits = 14;
+constexpr int64_t kOne = int64_t{1} << kWeightBits;
+
+struct Tap {
+  LONG index;  // absolute source column or row
+  uint32_t weight;
+};
+
+// For destination positions from..to-1 of one axis, the source pixels each
+// draws from: taps of position i are taps[begin[i]] .. taps[begin[i + 1] - 1].
+struct AxisTaps {
+  std::vector<size_t> begin;
+  std::vector<Tap> taps;
+  LONG lowest = 0;
+  LONG highest = 0;
+
+  size_t Positions() const { return begin.size() - 1; }
+};
+
+// Area averaging: destination pixel j covers the source span
+// [j * srcLen / dstLen, (j + 1) * srcLen / dstLen); every source pixel adds
+// its overlap. Counted in units of 1/dstLen source pixel to stay exact, and
+// rounded cumulatively so that the weights sum to exactly kOne.
+void AddAreaTaps(int64_t j, int64_t srcLen, int64_t dstLen, std::vector<Tap> &taps) {
+  const int64_t lo = j * srcLen;
+  const int64_t hi = lo + srcLen;
+  int64_t covered = 0;
+  int64_t given = 0;
+  for (int64_t k = lo / dstLen; k <= (hi - 1) / dstLen; ++k) {
+    covered += std::min((k + 1) * dstLen, hi) - std::max(k * dstLen, lo);
+    const int64_t upTo = (covered * kOne + srcLen / 2) / srcLen;
+    if (upTo > given) taps.push_back({static_cast<LONG>(k), static_cast<uint32_t>(upTo - given)});
+    given = upTo;
+  }
+}
+
+// Bilinear interpolation between the two source pixels whose centres
+// surround the destination pixel's centre, clamped at the edges.
+void AddBilinearTaps(int64_t j, int64_t srcLen, int64_t dstLen, std::vector<Tap> &taps) {
+  // Centre of j in source pixels, minus one half: ((2j+1)*srcLen - dstLen) / (2*dstLen).
+  const int64_t num = (2 * j + 1) * srcLen - dstLen;
+  const int64_t den = 2 * dstLen;
+  if (num <= 0) {
+    taps.push_back({0, static_cast<uint32_t>(kOne)});
+    return;
+  }
+  const int64_t k = num / den;
+  if (k >= srcLen - 1) {
+    taps.push_back({static_cast<LONG>(srcLen - 1), static_cast<uint32_t>(kOne)});
+    return;
+  }
+  const int64_t next = ((num % den) * kOne + den / 2) / den;
+  if (next < kOne) taps.push_back({static_cast<LONG>(k), static_cast<uint32_t>(kOne - next)});
+  if (next > 0) taps.push_back({static_cast<LONG>(k + 1), static_cast<uint32_t>(next)});
+}
+
+void AddNearestTap(int64_t j, int64_t srcLen, int64_t dstLen, std::vector<Tap> &taps) {
+  const int64_t k = std::min(((2 * j + 1) * srcLen) / (2 * dstLen), srcLen - 1);
+  taps.push_back({static_cast<LONG>(k), static_cast<uint32_t>(kOne)});
+}
+
+AxisTaps BuildTaps(LONG srcStart, int64_t srcLen, int64_t dstLen, int64_t from, int64_t to, bool mirror,
+                   Filter filter) {
+  AxisTaps axis;
+  axis.begin.reserve(static_cast<size_t>(to - from) + 1);
+  axis.lowest = srcStart + static_cast<LONG>(srcLen - 1);
+  axis.highest = srcStart;
+  for (int64_t i = from; i < to; ++i) {
+    const int64_t j = mirror ? dstLen - 1 - i : i;
+    const size_t first = axis.taps.size();
+    axis.begin.push_back(first);
+    if (filter == Filter::Nearest) {
+      AddNearestTap(j, srcLen, dstLen, axis.taps);
+    } else if (srcLen >= dstLen) {
+      AddAreaTaps(j, srcLen, dstLen, axis.taps);
+    } else {
+      AddBilinearTaps(j, srcLen, dstLen, axis.taps);
+    }
+    for (size_t t = first; t < axis.taps.size(); ++t) {
+      axis.taps[t].index += srcStart;
+      axis.lowest = std::min(axis.lowest, axis.taps[t].index);
+      axis.highest = std::max(axis.highest, axis.taps[t].index);
+    }
+  }
+  axis.begin.push_back(axis.taps.size());
+  return axis;
+}
+
+// Adds one source row, weighted, into the accumulator row; the first row
+// of a destination row sets it. Contiguous 24-bit rows get their own loop.
+template <ptrdiff_t kStep>
+void AccumulateRow(const uint8_t *src, ptrdiff_t step, uint32_t weight, uint32_t *acc, size_t columns, bool first) {
+  const ptrdiff_t stride = kStep != 0 ? kStep : step;
+  if (first) {
+    for (size_t k = 0; k < columns; ++k, src += stride, acc += 3) {
+      acc[0] = weight * src[0];
+      acc[1] = weight * src[1];
+      acc[2] = weight * src[2];
+    }
+  } else {
+    for (size_t k = 0; k < columns; ++k, src += stride, acc += 3) {
+      acc[0] += weight * src[0];
+      acc[1] += weight * src[1];
+      acc[2] += weight * src[2];
+    }
+  }
+}
+
+// The source pixels a stretch reads, copied into contiguous 24-bit rows when
+// the view's pixels are not next to each other in memory (a turned picture):
+// reading its columns directly would touch a memory page per pixel.
+struct Gathered {
+  std::vector<uint8_t> bytes;
+  PixelView view;  // pixel (0, 0) is the source's (left, top)
+};
+
+Gathered Gather(const PixelView &src, LONG left, LONG top, LONG right, LONG bottom) {
+  Gathered out;
+  const LONG width = right - left + 1;
+  const LONG height = bottom - top + 1;
+  out.bytes.resize(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+  out.view = {out.bytes.data(), static_cast<ptrdiff_t>(width) * 3, 3, width, height, 3};
+  // Walk in the source's memory order: along the view's columns.
+  for (LONG x = 0; x < width; ++x) {
+    for (LONG y = 0; y < height; ++y) std::memcpy(out.view.At(x, y), src.At(left + x, top + y), 3);
+  }
+  return out;
+}
+
+uint8_t ToByte(uint64_t sum) {
+  constexpr uint64_t kHalf = uint64_t{1} << (2 * kWeightBits - 1);
+  return static_cast<uint8_t>(std::min<uint64_t>(255, (sum + kHalf) >> (2 * kWeightBits)));
+}
+
+void PutPixel(uint8_t *out, int bytesPerPixel, uint8_t c0, uint8_t c1, uint8_t c2, bool swapRedBlue) {
+  out[0] = swapRedBlue ? c2 : c0;
+  out[1] = c1;
+  out[2] = swapRedBlue ? c0 : c2;
+  if (bytesPerPixel == 4) out[3] = 0;
+}
+
+}  // namespace
+
+void StretchPixels(const PixelView &src, const RECTL &srcRect, const PixelView &dst, const RECTL &dstRect,
+                   const RECTL &clip, Filter filter, bool swapRedBlue) {
+  const bool mirrorX = dstRect.left > dstRect.right;
+  const bool mirrorY = dstRect.top > dstRect.bottom;
+  const int64_t dl = std::min(dstRect.left, dstRect.right);
+  const int64_t dr = std::max(dstRect.left, dstRect.right);
+  const int64_t dt = std::min(dstRect.top, dstRect.bottom);
+  const int64_t db = std::max(dstRect.top, dstRect.bottom);
+  const int64_t x0 = std::max<int64_t>(clip.left, dl);
+  const int64_t x1 = std::min<int64_t>(clip.right, dr);
+  const int64_t y0 = std::max<int64_t>(clip.top, dt);
+  const int64_t y1 = std::min<int64_t>(clip.bottom, db);
+  if (x0 >= x1 || y0 >= y1) return;
+
+  const int64_t srcWidth = int64_t{srcRect.right} - srcRect.left;
+  const int64_t srcHeight = int64_t{srcRect.bottom} - srcRect.top;
+  const AxisTaps columns = BuildTaps(srcRect.left, srcWidth, dr - dl, x0 - dl, x1 - dl, mirrorX, filter);
+  const AxisTaps rows = BuildTaps(srcRect.top, srcHeight, db - dt, y0 - dt, y1 - dt, mirrorY, filter);
+
+  const size_t accColumns = static_cast<size_t>(columns.highest - columns.lowest) + 1;
+  std::vector<uint32_t> acc(accColumns * 3);
+  const ptrdiff_t dstBytes = dst.step;
+  const bool scattered = src.step != src.bytesPerPixel;
+  const Gathered gathered =
+      scattered ? Gather(src, columns.lowest, rows.lowest, columns.highest, rows.highest) : Gathered{};
+
+  for (size_t r = 0; r < rows.Positions(); ++r) {
+    for (size_t t = rows.begin[r]; t < rows.begin[r + 1]; ++t) {
+      const LONG row = rows.taps[t].index;
+      const uint8_t *line = scattered ? gathered.view.Row(row - rows.lowest) : src.At(columns.lowest, row);
+      const ptrdiff_t step = scattered ? gathered.view.step : src.step;
+      const bool first = t == rows.begin[r];
+      if (step == 3) {
+        AccumulateRow<3>(line, step, rows.taps[t].weight, acc.data(), accColumns, first);
+      } else {
+        AccumulateRow<0>(line, step, rows.taps[t].weight, acc.data(), accColumns, first);
+      }
+    }
+    uint8_t *out = dst.At(static_cast<LONG>(x0), static_cast<LONG>(y0 + static_cast<int64_t>(r)));
+    for (size_t c = 0; c < columns.Positions(); ++c, out += dstBytes) {
+      uint64_t s0 = 0, s1 = 0, s2 = 0;
+      for (size_t t = columns.begin[c]; t < columns.begin[c + 1]; ++t) {
+        const uint64_t w = columns.taps[t].weight;
+        const uint32_t *a = &acc[static_cast<size_t>(columns.taps[t].index - columns.lowest) * 3];
+        s0 += w * a[0];
+        s1 += w * a[1];
+        s2 += w * a[2];
+      }
+      PutPixel(out, dst.bytesPerPixel, ToByte(s0), ToByte(s1), ToByte(s2), swapRedBlue);
+    }
+  }
+}
+
+namespace {
+
+// Bilinear sample at (x, y) in source pixel units relative to the source
+// rectangle's corner, pixel centres at k + 0.5, clamped to the rectangle.
+void SampleBilinear(const PixelView &src, const RECTL &srcRect, double x, double y, double rgb[3]) {
+  const LONG width = srcRect.right - srcRect.left;
+  const LONG height = srcRect.bottom - srcRect.top;
+  x = std::clamp(x - 0.5, 0.0, static_cast<double>(width - 1));
+  y = std::clamp(y - 0.5, 0.0, static_cast<double>(height - 1));
+  const LONG x0 = static_cast<LONG>(x);
+  const LONG y0 = static_cast<LONG>(y);
+  const LONG x1 = std::min(x0 + 1, width - 1);
+  const LONG y1 = std::min(y0 + 1, height - 1);
+  const double fx = x - x0;
+  const double fy = y - y0;
+  const uint8_t *p00 = src.At(srcRect.left + x0, srcRect.top + y0);
+  const uint8_t *p10 = src.At(srcRect.left + x1, srcRect.top + y0);
+  const uint8_t *p01 = src.At(srcRect.left + x0, srcRect.top + y1);
+  const uint8_t *p11 = src.At(srcRect.left + x1, srcRect.top + y1);
+  for (size_t c = 0; c < 3; ++c) {
+    const double upper = p00[c] * (1 - fx) + p10[c] * fx;
+    const double lower = p01[c] * (1 - fx) + p11[c] * fx;
+    rgb[c] += upper * (1 - fy) + lower * fy;
+  }
+}
+
+LONG ClampToLong(double value, LONG lo, LONG hi) {
+  if (!(value > lo)) return lo;  // also catches NaN
+  if (value >= hi) return hi;
+  return static_cast<LONG>(value);
+}
+
+// Most samples per axis taken for one destination pixel when shrinking.
+constexpr int kMaxSamplesPerAxis = 4;
+
+}  // namespace
+
+void MapParallelogram(const PixelView &src, const RECTL &srcRect, const PixelView &dst, const PointD corners[3],
+                      const RECTL &clip, Filter filter, bool swapRedBlue) {
+  const PointD a = corners[0];
+  const PointD e1{corners[1].x - a.x, corners[1].y - a.y};  // image of the source's top edge
+  const PointD e2{corners[2].x - a.x, corners[2].y - a.y};  // image of its left edge
+  const double det = e1.x * e2.y - e1.y * e2.x;
+  if (!(std::fabs(det) > 1e-9)) return;  // degenerate: covers no pixel centre
+
+  const double xs[4] = {a.x, corners[1].x, corners[2].x, corners[1].x + e2.x};
+  const double ys[4] = {a.y, corners[1].y, corners[2].y, corners[1].y + e2.y};
+  const LONG left = ClampToLong(std::floor(*std::min_element(xs, xs + 4)), clip.left, clip.right);
+  const LONG right = ClampToLong(std::ceil(*std::max_element(xs, xs + 4)), clip.left, clip.right);
+  const LONG top = ClampToLong(std::floor(*std::min_element(ys, ys + 4)), clip.top, clip.bottom);
+  const LONG bottom = ClampToLong(std::ceil(*std::max_element(ys, ys + 4)), clip.top, clip.bottom);
+
+  const double srcWidth = srcRect.right - srcRect.left;
+  const double srcHeight = srcRect.bottom - srcRect.top;
+  // Source pixels moved per destination pixel step in x and in y.
+  const PointD perX{e2.y / det * srcWidth, -e1.y / det * srcHeight};
+  const PointD perY{-e2.x / det * srcWidth, e1.x / det * srcHeight};
+  const double footprint = std::max(std::hypot(perX.x, perX.y), std::hypot(perY.x, perY.y));
+  const int samples =
+      filter == Filter::Nearest ? 1 : std::clamp(static_cast<int>(std::ceil(footprint)), 1, kMaxSamplesPerAxis);
+  const ptrdiff_t dstBytes = dst.step;
+
+  for (LONG y = top; y < bottom; ++y) {
+    uint8_t *out = dst.At(left, y);
+    for (LONG x = left; x < right; ++x, out += dstBytes) {
+      const double px = x + 0.5 - a.x;
+      const double py = y + 0.5 - a.y;
+      const double u = (px * e2.y - py * e2.x) / det;
+      const double v = (e1.x * py - e1.y * px) / det;
+      if (!(u >= 0 && u < 1 && v >= 0 && v < 1)) continue;
+      const double su = u * srcWidth;
+      const double sv = v * srcHeight;
+      if (filter == Filter::Nearest) {
+        const LONG col = ClampToLong(su, 0, srcRect.right - srcRect.left - 1);
+        const LONG row = ClampToLong(sv, 0, srcRect.bottom - srcRect.top - 1);
+        const uint8_t *p = src.At(srcRect.left + col, srcRect.top + row);
+        PutPixel(out, dst.bytesPerPixel, p[0], p[1], p[2], swapRedBlue);
+        continue;
+      }
+      double rgb[3] = {0, 0, 0};
+      for (int sy = 0; sy < samples; ++sy) {
+        const double oy = (sy + 0.5) / samples - 0.5;
+        for (int sx = 0; sx < samples; ++sx) {
+          const double ox = (sx + 0.5) / samples - 0.5;
+          SampleBilinear(src, srcRect, su + ox * perX.x + oy * perY.x, sv + ox * perX.y + oy * perY.y, rgb);
+        }
+      }
+      const double scale = 1.0 / (samples * samples);
+      uint8_t bytes[3];
+      for (int c = 0; c < 3; ++c) bytes[c] = static_cast<uint8_t>(std::lround(std::clamp(rgb[c] * scale, 0.0, 255.0)));
+      PutPixel(out, dst.bytesPerPixel, bytes[0], bytes[1], bytes[2], swapRedBlue);
+    }
+  }
+}
+
+}  // namespace platform::gdi
