@@ -148,3 +148,7 @@ extern "C" NTSTATUS WINAPI RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG M
                                                   ULONG BytesInUnicodeString);
 
 #include <wingdi.h>
+
+#include <winbase.h>
+#include <fileapi.h>
+#include <winuser.h>

@@ -1,0 +1,4 @@
+// System messages, local time and sleeping.
+#pragma once
+
+#include <windows.h>

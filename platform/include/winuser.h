@@ -1,0 +1,4 @@
+// User services: wsprintf formatting and message boxes.
+#pragma once
+
+#include <windows.h>

@@ -1,0 +1,100 @@
+// A print job run in this process on the built-in machine: band progress,
+// and what a failing spooler write or band buffer does to the job and its
+// output file.
+#include <gtest/gtest.h>
+
+#include <platform/testing.h>
+
+#include <filesystem>
+
+#include "decoded_job.h"
+#include "print_job.h"
+#include "print_machine.h"
+#include "test_support.h"
+
+namespace kvt::print {
+namespace {
+
+class PrintJobInProcess : public testing::Test {
+ protected:
+  void SetUp() override {
+    std::string error;
+    ASSERT_TRUE(PrepareBuiltInMachine({}, error)) << error;
+    printer_ = OpenPrinterForJob(kDefaultPrinterName, error);
+    ASSERT_TRUE(printer_) << error;
+    request_.outputPath = dir_.File("job.spl");
+  }
+  void TearDown() override {
+    printer_ = UniquePrinter();
+    platform::ResetMachine();
+  }
+
+  test::TempDir dir_;
+  UniquePrinter printer_;
+  JobRequest request_;
+};
+
+TEST_F(PrintJobInProcess, ReportsEveryBandInOrder) {
+  std::vector<LONG> rowsDone;
+  JobOutcome outcome = RunPrintJob(printer_.Get(), request_, [&](int page, int pages, LONG done, LONG rows) {
+    EXPECT_EQ(page, 1);
+    EXPECT_EQ(pages, 1);
+    EXPECT_EQ(rows, 2466);
+    rowsDone.push_back(done);
+  });
+  ASSERT_TRUE(outcome.ok) << outcome.error;
+  EXPECT_EQ(outcome.pages, 1);
+  ASSERT_EQ(rowsDone.size(), 25u);  // 24 bands of 100 rows and one of 66
+  EXPECT_EQ(rowsDone.front(), 100);
+  EXPECT_EQ(rowsDone.back(), 2466);
+  EXPECT_TRUE(std::is_sorted(rowsDone.begin(), rowsDone.end()));
+}
+
+TEST_F(PrintJobInProcess, FailedWriteOfABandFailsTheJobAndRemovesTheOutput) {
+  // Writes 1-2 START_DOC, 3-4 START_PAGE, 5-9 PAGE_SETUP, then four per band:
+  // the 13th is the first band's pixels, the 21st the third band's.
+  for (unsigned nth : {13u, 21u}) {
+    SCOPED_TRACE(nth);
+    platform::FailNthCall(platform::Fault::WritePrinter, nth);
+    JobOutcome outcome = RunPrintJob(printer_.Get(), request_);
+    EXPECT_FALSE(outcome.ok);
+    EXPECT_EQ(outcome.pages, 0);
+    EXPECT_NE(outcome.error.find("printing page 1 failed"), std::string::npos) << outcome.error;
+    EXPECT_FALSE(std::filesystem::exists(request_.outputPath));
+  }
+}
+
+TEST_F(PrintJobInProcess, FailedBandBufferFailsTheJob) {
+  // Count the heap allocations of a good job, then fail the last one, which
+  // is the staging buffer of the page's last band.
+  ASSERT_TRUE(RunPrintJob(printer_.Get(), request_).ok);
+  std::string error;
+  ASSERT_TRUE(PrepareBuiltInMachine({}, error));
+  printer_ = OpenPrinterForJob(kDefaultPrinterName, error);
+  ASSERT_TRUE(printer_);
+  const unsigned before = platform::CallCount(platform::Fault::HeapAlloc);
+  ASSERT_TRUE(RunPrintJob(printer_.Get(), request_).ok);
+  const unsigned perJob = platform::CallCount(platform::Fault::HeapAlloc) - before;
+  ASSERT_GT(perJob, 25u) << "one staging buffer per band expected";
+  platform::FailNthCall(platform::Fault::HeapAlloc, perJob);
+  JobOutcome outcome = RunPrintJob(printer_.Get(), request_);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_NE(outcome.error.find("printing page 1 failed"), std::string::npos) << outcome.error;
+  EXPECT_FALSE(std::filesystem::exists(request_.outputPath));
+}
+
+TEST_F(PrintJobInProcess, PortOutputWithoutAFileIsKeptBySpooler) {
+  request_.outputPath.clear();
+  request_.settings.paper = PaperKind::Small;
+  JobOutcome outcome = RunPrintJob(printer_.Get(), request_);
+  ASSERT_TRUE(outcome.ok) << outcome.error;
+  // The built-in printer's port LPT1: keeps the job in memory.
+  std::vector<uint8_t> bytes = platform::JobOutput(1);
+  test::DecodedJob job = test::DecodeJob(bytes);
+  ASSERT_TRUE(job.Valid()) << job.ErrorText();
+  ASSERT_EQ(job.pages.size(), 1u);
+  EXPECT_EQ(job.pages[0].pixels.width, 1137u);
+}
+
+}  // namespace
+}  // namespace kvt::print

@@ -1,0 +1,36 @@
+// Scaffolding for tests that run the tools as programs: a scratch folder
+// per test and a runner that captures exit code, stdout and stderr.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kvt::test {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir &) = delete;
+  TempDir &operator=(const TempDir &) = delete;
+  const std::filesystem::path &Path() const { return path_; }
+  std::string File(const std::string &name) const { return (path_ / name).string(); }
+
+ private:
+  std::filesystem::path path_;
+};
+
+struct ProgramRun {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs `program` with `args` (no shell interpretation of the arguments).
+ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args);
+
+std::vector<uint8_t> ReadBytes(const std::string &path);
+void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
+
+}  // namespace kvt::test

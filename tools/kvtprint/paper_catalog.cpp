@@ -1,0 +1,66 @@
+// The paper tables of the printer package, as constants.
+#include "paper_catalog.h"
+
+#include <array>
+
+namespace kvt::print {
+
+namespace {
+
+constexpr size_t kLanguages = 5;
+
+// Rows by paper kind, columns by Language.
+constexpr std::array<std::array<std::u16string_view, kLanguages>, 3> kFormNames{{
+    {u"Post card", u"Postkartenformat", u"Carte postale", u"Tarjeta postal",
+     u"\u30DD\u30B9\u30C8\u30AB\u30FC\u30C9\u30B5\u30A4\u30BA"},
+    {u"3.5x5 inch", u"3,5x5 Zoll", u"3.5x5 pouces", u"9 x 13 cm", u"\uFF2C\u30B5\u30A4\u30BA"},
+    {u"Small", u"Kleinformat", u"Petit", u"Peque\u00F1o", u"\u30B9\u30E2\u30FC\u30EB\u30B5\u30A4\u30BA"},
+}};
+
+constexpr std::array<FormSize, 3> kFormSizes{{
+    {101600, 152400, 95549, 143324},
+    {88995, 127063, 83952, 122021},
+    {89940, 101600, 71662, 95549},
+}};
+
+}  // namespace
+
+std::optional<PaperKind> PaperKindFromName(std::string_view name) {
+  if (name == "postcard") return PaperKind::Postcard;
+  if (name == "3.5x5") return PaperKind::Photo3_5x5;
+  if (name == "small") return PaperKind::Small;
+  return std::nullopt;
+}
+
+std::optional<Language> LanguageFromName(std::string_view name) {
+  if (name == "en") return Language::English;
+  if (name == "de") return Language::German;
+  if (name == "fr") return Language::French;
+  if (name == "es") return Language::Spanish;
+  if (name == "ja") return Language::Japanese;
+  return std::nullopt;
+}
+
+LANGID LanguageId(Language language) {
+  switch (language) {
+    case Language::English:
+      return MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT);
+    case Language::German:
+      return MAKELANGID(LANG_GERMAN, SUBLANG_DEFAULT);
+    case Language::French:
+      return MAKELANGID(LANG_FRENCH, SUBLANG_DEFAULT);
+    case Language::Spanish:
+      return MAKELANGID(LANG_SPANISH, SUBLANG_DEFAULT);
+    case Language::Japanese:
+      return MAKELANGID(LANG_JAPANESE, SUBLANG_DEFAULT);
+  }
+  return MAKELANGID(LANG_ENGLISH, SUBLANG_DEFAULT);
+}
+
+std::u16string FormName(PaperKind kind, Language language) {
+  return std::u16string(kFormNames[static_cast<size_t>(kind)][static_cast<size_t>(language)]);
+}
+
+FormSize SpoolerFormSize(PaperKind kind) { return kFormSizes[static_cast<size_t>(kind)]; }
+
+}  // namespace kvt::print
