@@ -3,6 +3,7 @@
 // own files; this is the one place that knows all of them.
 #include <platform/testing.h>
 
+#include "../files/files_internal.h"
 #include "../spooler/spooler_module.h"
 #include "kernel_internal.h"
 
@@ -28,6 +29,7 @@ std::vector<LiveCounter> &LiveCounters() {
 }
 
 constexpr const char *kSpoolerFile = "spooler.json";
+constexpr const char *kDriveCFolder = "drive_c";
 
 }  // namespace
 
@@ -47,6 +49,7 @@ void ResetMachine() {
   // Other modules first: their objects may sit in kernel memory.
   for (ResetHook hook : ResetHooks()) hook();
   ResetSpooler();
+  files::ResetFiles();
   ResetHeaps();
   ResetGlobalMemory();
   ResetLanguage();
@@ -66,9 +69,16 @@ bool SaveMachine(const std::string &dir) {
   std::error_code error;
   std::filesystem::create_directories(dir, error);
   if (error) return false;
+  if (!files::CopyDriveCTo((std::filesystem::path(dir) / kDriveCFolder).string())) return false;
   return SaveSpooler((std::filesystem::path(dir) / kSpoolerFile).string());
 }
 
-bool LoadMachine(const std::string &dir) { return LoadSpooler((std::filesystem::path(dir) / kSpoolerFile).string()); }
+bool LoadMachine(const std::string &dir) {
+  if (!LoadSpooler((std::filesystem::path(dir) / kSpoolerFile).string())) return false;
+  // The loaded machine's C: is its own folder, used in place: what a tool
+  // does to the files is in the machine folder at once.
+  files::UseDriveCFolder((std::filesystem::path(dir) / kDriveCFolder).string());
+  return true;
+}
 
 }  // namespace platform

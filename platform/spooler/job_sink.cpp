@@ -1,6 +1,7 @@
 // Job outputs over POSIX file descriptors.
 #include "job_sink.h"
 
+#include "../files/files_internal.h"
 #include "../kernel/text.h"
 
 #include <cerrno>
@@ -40,10 +41,18 @@ std::optional<std::string> HostPathOf(std::u16string_view windowsPath) {
   for (char16_t ch : windowsPath) {
     if (ch == 0) return std::nullopt;
   }
-  return ToUtf8(windowsPath);
+  if (windowsPath.front() == u'/') return ToUtf8(windowsPath);
+  files::ResolvedPath resolved;
+  if (files::Resolve(windowsPath, &resolved) != 0 || resolved.isDirectory) return std::nullopt;
+  return resolved.HostPath();
 }
 
-bool IsFilePort(std::u16string_view portName) { return !portName.empty() && portName.front() == u'/'; }
+bool IsFilePort(std::u16string_view portName) {
+  if (portName.empty()) return false;
+  if (portName.front() == u'/') return true;
+  // "C:\out.prn": a local port that is a file on the machine's drives.
+  return portName.size() >= 3 && portName[1] == u':' && (portName[2] == u'\\' || portName[2] == u'/');
+}
 
 std::optional<JobSink> JobSink::CreateFile(const std::string &hostPath, DWORD *error) {
   const int fd = ::open(hostPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

@@ -14,12 +14,14 @@
 
 namespace platform {
 
-// The host path of a Windows path given to the spooler (an output file or a
-// file port). For now such paths are host paths already; drive letters will
-// be mapped here. Nullopt when the text cannot name a host file.
+// The host path of a path given to the spooler (an output file or a file
+// port): a host absolute path ("/tmp/job.prn") as it is, or a Windows path on
+// the machine's drives ("C:\\out\\job.prn", folders must exist). Nullopt when
+// the text cannot name a file.
 std::optional<std::string> HostPathOf(std::u16string_view windowsPath);
 
-// True for a port name that names a file rather than a device.
+// True for a port name that names a file rather than a device: a host
+// absolute path or a drive path such as "C:\\out.prn".
 bool IsFilePort(std::u16string_view portName);
 
 class JobSink {

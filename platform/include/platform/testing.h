@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,13 +88,55 @@ std::vector<uint8_t> JobOutput(DWORD jobId);
 // set up any list a real spooler might report. Null/0 empties the list.
 void SetFormList(const FORM_INFO_1W *forms, size_t count);
 
+// Files. A fresh machine's C: is a new private temporary folder holding
+// C:\WINDOWS, C:\WINDOWS\system32, C:\WINDOWS\Inf, C:\WINDOWS\Temp and
+// C:\WINDOWS\system32\spool\drivers\color, removed again at the next reset
+// or when the process ends; the current folder is C:\. Z: is the host's root.
+// The host folder that is the machine's C: (made on first use).
+std::string DriveCFolder();
+// The host path of a Windows path on the machine's drives, looked up
+// ignoring case; the last component need not exist. Nullopt when a folder
+// on the way is missing or the path cannot be on the drives.
+std::optional<std::string> HostPathOfWindowsPath(const std::string &windowsPath);
+// Makes GetModuleFileNameA(NULL) report `windowsPath` ("" restores the real
+// program's path, as does a reset).
+void SetMainModulePath(const std::string &windowsPath);
+
 // Saves the spooler's part of the machine (drivers, ports, printers with their
-// data values, user forms) to `<dir>/spooler.json`, creating `dir` if needed.
+// data values, user forms) to `<dir>/spooler.json`, creating `dir` if needed,
+// and copies C: to `<dir>/drive_c` (nothing to copy when C: is that folder).
 bool SaveMachine(const std::string &dir);
 
 // Replaces the spooler's part of the machine with `<dir>/spooler.json`. Open
 // printer handles and jobs are closed first only if the file is valid; a
 // missing, malformed or inconsistent file changes nothing and gives false.
+// On success `<dir>/drive_c` becomes C: and is used in place (made, with the
+// system folders, when missing); open files and searches are closed.
 bool LoadMachine(const std::string &dir);
+
+// The clock, sleeping and message boxes (kernel module). The clock follows
+// the host until SetLocalTime stops it at `localTime` (wDayOfWeek is
+// ignored and recomputed); from then on it moves only by Sleep. A stopped
+// clock is the machine's time in UTC, so GetSystemTime reports the same.
+// false, and no change, for a date or time that does not exist. Sleep
+// never blocks: it records its duration and moves the clock on by it.
+bool SetLocalTime(const SYSTEMTIME &localTime);
+// The durations passed to Sleep since the machine was reset, in order.
+std::vector<DWORD> Sleeps();
+
+// One MessageBoxA call: its text and caption (null gives "" and "Error"),
+// its style bits and the answer it returned.
+struct MessageBoxRecord {
+  std::string text;
+  std::string caption;
+  UINT type = 0;
+  int answer = 0;
+};
+// The boxes shown since the machine was reset, in order. Each is also
+// written to stderr as one line.
+std::vector<MessageBoxRecord> MessageBoxes();
+// The answer every later box returns (IDOK, IDYES, ...); 0, the default
+// after a reset, answers each box with its default button.
+void SetMessageBoxAnswer(int answer);
 
 }  // namespace platform

@@ -1,0 +1,132 @@
+// Scratch folders and file access for the setup tests. The only place in
+// the setup tests that knows whether it runs on Windows or over platform/.
+#include "setup_test_support.h"
+
+#include <regex>
+
+#ifndef _WIN32
+#include <platform/testing.h>
+#endif
+
+namespace setup_test {
+
+namespace {
+
+struct FileHandle {
+  HANDLE h;
+  explicit FileHandle(HANDLE handle) : h(handle) {}
+  ~FileHandle() {
+    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  }
+  FileHandle(const FileHandle &) = delete;
+  FileHandle &operator=(const FileHandle &) = delete;
+  explicit operator bool() const { return h != INVALID_HANDLE_VALUE; }
+};
+
+#ifdef _WIN32
+void RemoveTree(const std::string &dir) {
+  WIN32_FIND_DATAA entry;
+  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = entry.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string path = dir + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(path);
+      } else {
+        DeleteFileA(path.c_str());
+      }
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+#endif
+
+}  // namespace
+
+void ScratchFolderTest::SetUp() {
+#ifdef _WIN32
+  char temp[MAX_PATH];
+  DWORD length = GetTempPathA(sizeof(temp), temp);
+  ASSERT_TRUE(length > 0 && length < sizeof(temp));
+  static unsigned serial = 0;
+  dir_ = std::string(temp) + "kvtsetup_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++serial);
+  if (!dir_.empty() && dir_.back() == '\\') dir_.pop_back();
+  RemoveTree(dir_);
+#else
+  platform::ResetMachine();
+  dir_ = "C:\\SetupTest";
+#endif
+  ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), NULL)) << dir_ << " error " << GetLastError();
+}
+
+void ScratchFolderTest::TearDown() {
+#ifdef _WIN32
+  RemoveTree(dir_);
+#endif
+}
+
+std::string ScratchFolderTest::PathOf(const std::string &name) const { return dir_ + "\\" + name; }
+
+void ScratchFolderTest::WriteFileBytes(const std::string &path, const std::string &bytes) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+  ASSERT_TRUE(file) << path << " error " << GetLastError();
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(file.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL));
+  ASSERT_EQ(written, bytes.size());
+}
+
+std::string ScratchFolderTest::ReadFileBytes(const std::string &path) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, NULL));
+  std::string bytes;
+  if (!file) return bytes;
+  char chunk[4096];
+  DWORD got = 0;
+  while (ReadFile(file.h, chunk, sizeof(chunk), &got, NULL) && got > 0) bytes.append(chunk, got);
+  return bytes;
+}
+
+bool ScratchFolderTest::FileExists(const std::string &path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool SetTestClock(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD second) {
+#ifdef _WIN32
+  (void)year, (void)month, (void)day, (void)hour, (void)minute, (void)second;
+  return false;
+#else
+  SYSTEMTIME time = {};
+  time.wYear = year;
+  time.wMonth = month;
+  time.wDay = day;
+  time.wHour = hour;
+  time.wMinute = minute;
+  time.wSecond = second;
+  const bool set = platform::SetLocalTime(time);
+  EXPECT_TRUE(set) << "the virtual clock refused the time";
+  return set;
+#endif
+}
+
+std::string MaskBannerTimes(const std::string &log) {
+  static const std::regex time(R"(\(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\))");
+  return std::regex_replace(log, time, "(TIME)");
+}
+
+std::string SystemMessage(DWORD code) {
+  char *text = NULL;
+  DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
+  if (FormatMessageA(flags, NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char *>(&text), 0,
+                     NULL) == 0) {
+    return std::string();
+  }
+  std::string message = text;
+  LocalFree(text);
+  return message;
+}
+
+}  // namespace setup_test
