@@ -1,8 +1,9 @@
 // The exports of KvtSetup.dll for installer programs that load it: the setup
-// run (start and finish), the log writer and the two readers of the setup
-// INI file. Every export except KVT_LogFileWrite is __stdcall and exported
-// under its plain name; KVT_LogFileWrite takes a variable argument list and
-// is therefore __cdecl. Texts are ANSI; results are 32-bit integers.
+// run (start and finish), the log writer, the two readers of the setup INI
+// file, and the registry value, key deletion and key access operations.
+// Every export except KVT_LogFileWrite is __stdcall and exported under its
+// plain name; KVT_LogFileWrite takes a variable argument list and is
+// therefore __cdecl. Texts are ANSI; results are 32-bit integers.
 #pragma once
 
 #include <windows.h>
@@ -35,6 +36,27 @@ INT WINAPI KVT_GetKvtSetupIniString(LPCSTR section, LPCSTR key, LPSTR buffer, DW
 // Stores the integer value of `key` in `section` (0 when missing) in
 // `*value` when `value` is not null, logs "key=number" and returns 1.
 INT WINAPI KVT_GetKvtSetupIniInt(LPCSTR section, LPCSTR key, INT *value);
+
+// Registry values of the key that `path` names ("HKEY_LOCAL_MACHINE\Key\...",
+// one of five root names, then one separator byte). Each returns the
+// registry's code (0 on success), never creates a key and logs nothing.
+INT WINAPI KVT_RegSetValue(LPCSTR path, LPCSTR valueName, DWORD type, const BYTE *data, DWORD size);
+INT WINAPI KVT_RegGetValue(LPCSTR path, LPCSTR valueName, DWORD *type, BYTE *data, DWORD *size);
+INT WINAPI KVT_RegDeleteValue(LPCSTR path, LPCSTR valueName);
+
+// Deletes the key that `path` names with its whole subtree, logging each
+// step. When the key is locked and `noUnlock` is 0, opens its access to
+// Everyone and tries once more (its former access is put back if that
+// fails too). Returns 1 when the key is gone, else 0.
+INT WINAPI KVT_RegDeleteKey(LPCSTR path, INT noUnlock);
+
+// Gives Everyone full access, inherited by subkeys, to `key`\`keyPath`,
+// creating the key when it does not exist. Always returns 1.
+INT WINAPI KVT_RegAllowAccessToEveryone(HKEY key, LPCSTR keyPath);
+
+// Opens `key`\`keyPath` to Everyone and deletes its tree; the former access
+// is put back when the key remains. Returns 1 when the deletion succeeded.
+INT WINAPI KVT_RegDeleteLockedKey(HKEY key, LPCSTR keyPath);
 
 #ifdef __cplusplus
 }

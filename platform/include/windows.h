@@ -152,3 +152,6 @@ extern "C" NTSTATUS WINAPI RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG M
 #include <winbase.h>
 #include <fileapi.h>
 #include <winuser.h>
+
+#include <winreg.h>
+#include <aclapi.h>

@@ -4,6 +4,7 @@
 #include <platform/testing.h>
 
 #include "../files/files_internal.h"
+#include "../registry/registry_module.h"
 #include "../spooler/spooler_module.h"
 #include "kernel_internal.h"
 
@@ -30,6 +31,7 @@ std::vector<LiveCounter> &LiveCounters() {
 
 constexpr const char *kSpoolerFile = "spooler.json";
 constexpr const char *kDriveCFolder = "drive_c";
+constexpr const char *kRegistryFile = "registry.reg";
 
 }  // namespace
 
@@ -49,6 +51,7 @@ void ResetMachine() {
   // Other modules first: their objects may sit in kernel memory.
   for (ResetHook hook : ResetHooks()) hook();
   ResetSpooler();
+  registry::ResetRegistry();
   files::ResetFiles();
   ResetHeaps();
   ResetGlobalMemory();
@@ -61,6 +64,7 @@ LiveObjects Live() {
   live.heaps = LiveHeapCount();
   live.globalBlocks = LiveGlobalBlockCount();
   live.printerHandles = LivePrinterHandleCount();
+  live.keyHandles = registry::LiveKeyHandleCount();
   for (LiveCounter counter : LiveCounters()) counter(live);
   return live;
 }
@@ -70,11 +74,20 @@ bool SaveMachine(const std::string &dir) {
   std::filesystem::create_directories(dir, error);
   if (error) return false;
   if (!files::CopyDriveCTo((std::filesystem::path(dir) / kDriveCFolder).string())) return false;
+  if (!registry::SaveRegistry((std::filesystem::path(dir) / kRegistryFile).string())) return false;
   return SaveSpooler((std::filesystem::path(dir) / kSpoolerFile).string());
 }
 
 bool LoadMachine(const std::string &dir) {
+  // The registry is read first and used last, so that a bad file anywhere
+  // leaves the machine as it was.
+  const std::string registryPath = (std::filesystem::path(dir) / kRegistryFile).string();
+  std::error_code error;
+  const bool hasRegistry = std::filesystem::exists(registryPath, error);
+  std::shared_ptr<registry::Hive> hive = hasRegistry ? registry::ReadRegistry(registryPath) : nullptr;
+  if (hasRegistry && !hive) return false;
   if (!LoadSpooler((std::filesystem::path(dir) / kSpoolerFile).string())) return false;
+  registry::UseRegistry(std::move(hive));
   // The loaded machine's C: is its own folder, used in place: what a tool
   // does to the files is in the machine folder at once.
   files::UseDriveCFolder((std::filesystem::path(dir) / kDriveCFolder).string());

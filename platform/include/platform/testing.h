@@ -25,6 +25,12 @@ enum class Fault {
   LocalAlloc,
   EngCreatePalette,
   EngCreateBitmap,
+  // Every registry call on a key: RegOpenKeyExA, RegCreateKeyExA,
+  // RegEnumKeyExA, RegDeleteKeyA, RegQueryValueExA, RegSetValueExA,
+  // RegDeleteValueA, and GetSecurityInfo/SetSecurityInfo on a key (not
+  // RegCloseKey, which always closes). The failing call changes nothing and
+  // returns ERROR_NOT_ENOUGH_MEMORY, as the registry does when it runs out.
+  Registry,
   WritePrinter,
 };
 
@@ -52,12 +58,14 @@ struct LiveObjects {
   size_t palettes = 0;
   size_t surfaces = 0;
   size_t printerHandles = 0;
+  size_t keyHandles = 0;  // open registry keys (predefined keys not counted)
 };
 LiveObjects Live();
 
 // Starts a fresh machine: the spooler's built-in forms, no printers or
-// drivers, the default ports, English user, no pending faults, counters at
-// zero. Every heap, memory block and handle of the previous machine is
+// drivers, the default ports, English user, the default identity, a registry
+// with the predefined keys and a few standard keys, no pending faults,
+// counters at zero. Every heap, memory block and handle of the previous machine is
 // released and must not be used afterwards.
 void ResetMachine();
 
@@ -104,14 +112,21 @@ void SetMainModulePath(const std::string &windowsPath);
 
 // Saves the spooler's part of the machine (drivers, ports, printers with their
 // data values, user forms) to `<dir>/spooler.json`, creating `dir` if needed,
-// and copies C: to `<dir>/drive_c` (nothing to copy when C: is that folder).
+// copies C: to `<dir>/drive_c` (nothing to copy when C: is that folder), and
+// writes the registry (HKEY_LOCAL_MACHINE and HKEY_USERS) to
+// `<dir>/registry.reg` as REGEDIT4 text in code page 1252, each key's
+// security descriptor as SDDL on a comment line (";SDDL=...") right under
+// its header, which regedit ignores.
 bool SaveMachine(const std::string &dir);
 
 // Replaces the spooler's part of the machine with `<dir>/spooler.json`. Open
 // printer handles and jobs are closed first only if the file is valid; a
 // missing, malformed or inconsistent file changes nothing and gives false.
 // On success `<dir>/drive_c` becomes C: and is used in place (made, with the
-// system folders, when missing); open files and searches are closed.
+// system folders, when missing); open files and searches are closed. A
+// folder with a `registry.reg` also replaces the registry (open keys are
+// closed); a malformed registry file makes the load fail before anything
+// changes. Without one, the registry is a fresh machine's.
 bool LoadMachine(const std::string &dir);
 
 // The clock, sleeping and message boxes (kernel module). The clock follows
@@ -138,5 +153,28 @@ std::vector<MessageBoxRecord> MessageBoxes();
 // The answer every later box returns (IDOK, IDYES, ...); 0, the default
 // after a reset, answers each box with its default button.
 void SetMessageBoxAnswer(int answer);
+
+// The process identity that registry access checks use: a user SID and the
+// groups the process is a member of, as SID texts ("S-1-5-32-544"). A fresh
+// machine's user is an administrator, member of Administrators (S-1-5-32-544)
+// and Everyone (S-1-1-0); as on Windows, keys it creates are owned by
+// Administrators, or by the user when it is not a member.
+struct Identity {
+  std::string user;
+  std::vector<std::string> groups;
+};
+Identity ProcessIdentity();
+// false, and no change, when a SID text is malformed. HKEY_CURRENT_USER
+// follows the user: it is HKEY_USERS\<user SID>, made when missing.
+bool SetProcessIdentity(const Identity &identity);
+
+// A registry key's security descriptor as SDDL text (owner, group and DACL,
+// e.g. "O:BAG:SYD:P(A;CI;KA;;;WD)"), read and written past every access
+// check, so that a test can build or inspect locked keys. `path` is below
+// `root`, a predefined key. Reading gives nullopt for a missing key; writing
+// gives false for a missing key or malformed text, and leaves subkeys as they
+// are (no inheritance is applied).
+std::optional<std::string> KeySecurity(HKEY root, const std::string &path);
+bool SetKeySecurity(HKEY root, const std::string &path, const std::string &sddl);
 
 }  // namespace platform
