@@ -10,7 +10,12 @@ extern "C" LONG WINAPI RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG MaxBy
                                               ULONG BytesInUnicodeString);
 #endif
 
-VOID CopyWideBounded(WCHAR *dst, LPCWSTR src, SIZE_T cch) {
+namespace {
+
+// At most cch - 1 characters of src, then zeros up to cch: always
+// terminated, and nothing of the destination left unset.
+template <typename Char>
+VOID CopyBounded(Char *dst, const Char *src, SIZE_T cch) {
   if (cch == 0) {
     return;
   }
@@ -25,20 +30,11 @@ VOID CopyWideBounded(WCHAR *dst, LPCWSTR src, SIZE_T cch) {
   }
 }
 
-VOID CopyAnsiBounded(CHAR *dst, LPCSTR src, SIZE_T cch) {
-  if (cch == 0) {
-    return;
-  }
-  SIZE_T i = 0;
-  if (src != NULL) {
-    for (; i + 1 < cch && src[i] != 0; i++) {
-      dst[i] = src[i];
-    }
-  }
-  for (; i < cch; i++) {
-    dst[i] = 0;
-  }
-}
+}  // namespace
+
+VOID CopyWideBounded(WCHAR *dst, LPCWSTR src, SIZE_T cch) { CopyBounded(dst, src, cch); }
+
+VOID CopyAnsiBounded(CHAR *dst, LPCSTR src, SIZE_T cch) { CopyBounded(dst, src, cch); }
 
 VOID WideToAnsi(CHAR *dst, LPCWSTR src, INT cch) {
   if (src == NULL) {

@@ -24,52 +24,46 @@ LPSTR SplitIntoHeap(LPCSTR path, HKEY *root) {
 
 void FreeKeyPath(LPSTR keyPath) { HeapFree(GetProcessHeap(), 0, keyPath); }
 
-}  // namespace
-
-INT WINAPI KVT_RegSetValue(LPCSTR path, LPCSTR valueName, DWORD type, const BYTE *data, DWORD size) {
+// Opens the key that `path` names with `access`; the registry's code.
+LONG OpenKeyAtPath(LPCSTR path, REGSAM access, HKEY *key) {
   HKEY root = NULL;
   LPSTR keyPath = SplitIntoHeap(path, &root);
   if (keyPath == NULL) {
     return ERROR_NOT_ENOUGH_MEMORY;
   }
+  const LONG code = RegOpenKeyExA(root, keyPath, 0, access, key);
+  FreeKeyPath(keyPath);
+  return code;
+}
+
+}  // namespace
+
+INT WINAPI KVT_RegSetValue(LPCSTR path, LPCSTR valueName, DWORD type, const BYTE *data, DWORD size) {
   HKEY key = NULL;
-  LONG code = RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE, &key);
+  LONG code = OpenKeyAtPath(path, KEY_SET_VALUE, &key);
   if (code == ERROR_SUCCESS) {
     code = RegSetValueExA(key, valueName, 0, type, data, size);
     RegCloseKey(key);
   }
-  FreeKeyPath(keyPath);
   return code;
 }
 
 INT WINAPI KVT_RegGetValue(LPCSTR path, LPCSTR valueName, DWORD *type, BYTE *data, DWORD *size) {
-  HKEY root = NULL;
-  LPSTR keyPath = SplitIntoHeap(path, &root);
-  if (keyPath == NULL) {
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
   HKEY key = NULL;
-  LONG code = RegOpenKeyExA(root, keyPath, 0, KEY_READ, &key);
+  LONG code = OpenKeyAtPath(path, KEY_READ, &key);
   if (code == ERROR_SUCCESS) {
     code = RegQueryValueExA(key, valueName, NULL, type, data, size);
     RegCloseKey(key);
   }
-  FreeKeyPath(keyPath);
   return code;
 }
 
 INT WINAPI KVT_RegDeleteValue(LPCSTR path, LPCSTR valueName) {
-  HKEY root = NULL;
-  LPSTR keyPath = SplitIntoHeap(path, &root);
-  if (keyPath == NULL) {
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
   HKEY key = NULL;
-  LONG code = RegOpenKeyExA(root, keyPath, 0, KEY_SET_VALUE, &key);
+  LONG code = OpenKeyAtPath(path, KEY_SET_VALUE, &key);
   if (code == ERROR_SUCCESS) {
     code = RegDeleteValueA(key, valueName);
     RegCloseKey(key);
   }
-  FreeKeyPath(keyPath);
   return code;
 }
