@@ -1,6 +1,7 @@
 // The exports of KvtSetup.dll for installer programs that load it: the setup
 // run (start and finish), the log writer, the two readers of the setup INI
-// file, and the registry value, key deletion and key access operations.
+// file, the registry value, key deletion and key access operations, and the
+// removal of printers, printer drivers and port monitors.
 // Every export except KVT_LogFileWrite is __stdcall and exported under its
 // plain name; KVT_LogFileWrite takes a variable argument list and is
 // therefore __cdecl. Texts are ANSI; results are 32-bit integers.
@@ -57,6 +58,25 @@ INT WINAPI KVT_RegAllowAccessToEveryone(HKEY key, LPCSTR keyPath);
 // Opens `key`\`keyPath` to Everyone and deletes its tree; the former access
 // is put back when the key remains. Returns 1 when the deletion succeeded.
 INT WINAPI KVT_RegDeleteLockedKey(HKEY key, LPCSTR keyPath);
+
+// Local printers by the driver they use; driver names compare byte for
+// byte, letter case included. Each returns 0 at once, logging nothing, for
+// a null name.
+// 1 when some local printer uses `driverName`, else 0 (also when the
+// printers cannot be listed). Logs each printer examined up to the first
+// match.
+INT WINAPI KVT_FindPrinter(LPCSTR driverName);
+// Deletes every local printer that uses `driverName`, logging each printer
+// and each deletion. 1 when every such printer was deleted (or there was
+// none), 0 when one of them could not be deleted or the printers could not
+// be listed, -1 when the print spooler is not running.
+INT WINAPI KVT_DeleteAllPrinter(LPCSTR driverName);
+
+// Delete the printer driver or the port monitor of that name on the local
+// machine and log the outcome. The spooler's result: nonzero when it was
+// removed, 0 when not (a null name: 0, nothing logged).
+INT WINAPI KVT_DeletePrinterDriver(LPCSTR driverName);
+INT WINAPI KVT_DeleteMonitor(LPCSTR monitorName);
 
 #ifdef __cplusplus
 }

@@ -27,6 +27,13 @@ typedef struct _PRINTER_DEFAULTSW {
   DWORD DesiredAccess;
 } PRINTER_DEFAULTSW, *LPPRINTER_DEFAULTSW;
 
+typedef struct _PRINTER_INFO_1A {
+  DWORD Flags;
+  LPSTR pDescription;
+  LPSTR pName;
+  LPSTR pComment;
+} PRINTER_INFO_1A, *PPRINTER_INFO_1A, *LPPRINTER_INFO_1A;
+
 typedef struct _PRINTER_INFO_2A {
   LPSTR pServerName;
   LPSTR pPrinterName;
@@ -50,6 +57,18 @@ typedef struct _PRINTER_INFO_2A {
   DWORD cJobs;
   DWORD AveragePPM;
 } PRINTER_INFO_2A, *PPRINTER_INFO_2A, *LPPRINTER_INFO_2A;
+
+typedef struct _PRINTER_INFO_4A {
+  LPSTR pPrinterName;
+  LPSTR pServerName;
+  DWORD Attributes;
+} PRINTER_INFO_4A, *PPRINTER_INFO_4A, *LPPRINTER_INFO_4A;
+
+typedef struct _MONITOR_INFO_2A {
+  LPSTR pName;
+  LPSTR pEnvironment;
+  LPSTR pDLLName;
+} MONITOR_INFO_2A, *PMONITOR_INFO_2A, *LPMONITOR_INFO_2A;
 
 typedef struct _DRIVER_INFO_2A {
   DWORD cVersion;
@@ -85,6 +104,14 @@ typedef struct _DOC_INFO_1W {
 #define JOB_CONTROL_RESTART 4
 #define JOB_CONTROL_DELETE 5
 
+#define PRINTER_ENUM_DEFAULT 0x00000001
+#define PRINTER_ENUM_LOCAL 0x00000002
+#define PRINTER_ENUM_CONNECTIONS 0x00000004
+#define PRINTER_ENUM_NAME 0x00000008
+#define PRINTER_ENUM_ICON8 0x00800000
+
+#define PRINTER_STATUS_PENDING_DELETION 0x00000004
+
 #define SERVER_ACCESS_ADMINISTER 0x00000001
 #define SERVER_ACCESS_ENUMERATE 0x00000002
 #define PRINTER_ACCESS_ADMINISTER 0x00000004
@@ -103,6 +130,12 @@ extern "C" {
 BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault);
 BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault);
 BOOL WINAPI ClosePrinter(HANDLE hPrinter);
+BOOL WINAPI DeletePrinter(HANDLE hPrinter);
+BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYTE pPrinterEnum, DWORD cbBuf, LPDWORD pcbNeeded,
+                          LPDWORD pcReturned);
+BOOL WINAPI DeletePrinterDriverA(LPSTR pName, LPSTR pEnvironment, LPSTR pDriverName);
+BOOL WINAPI AddMonitorA(LPSTR pName, DWORD Level, LPBYTE pMonitors);
+BOOL WINAPI DeleteMonitorA(LPSTR pName, LPSTR pEnvironment, LPSTR pMonitorName);
 HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter);
 BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo);
 DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,

@@ -69,6 +69,7 @@ using namespace platform;
 
 extern "C" BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DWORD cbBuf, LPDWORD pcbNeeded,
                                   LPDWORD pcReturned) {
+  if (SpoolerUnavailable()) return FALSE;
   if (FindHandle(hPrinter) == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -119,6 +120,7 @@ extern "C" BOOL WINAPI EnumFormsW(HANDLE hPrinter, DWORD Level, LPBYTE pForm, DW
 }
 
 extern "C" BOOL WINAPI AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm) {
+  if (SpoolerUnavailable()) return FALSE;
   if (FindHandle(hPrinter) == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -152,6 +154,7 @@ extern "C" BOOL WINAPI AddFormW(HANDLE hPrinter, DWORD Level, LPBYTE pForm) {
 }
 
 extern "C" BOOL WINAPI DeleteFormW(HANDLE hPrinter, LPWSTR pFormName) {
+  if (SpoolerUnavailable()) return FALSE;
   if (FindHandle(hPrinter) == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;

@@ -65,6 +65,7 @@ std::vector<uint8_t> JobOutput(DWORD jobId) {
 using namespace platform;
 
 extern "C" DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pDocInfo) {
+  if (SpoolerUnavailable()) return 0;
   PrinterHandle *handle = FindHandle(hPrinter);
   const Printer *printer = handle != nullptr ? PrinterOf(*handle) : nullptr;
   if (printer == nullptr) {
@@ -108,6 +109,7 @@ extern "C" DWORD WINAPI StartDocPrinterW(HANDLE hPrinter, DWORD Level, LPBYTE pD
 }
 
 extern "C" BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
+  if (SpoolerUnavailable()) return FALSE;
   OpenDocument doc = FindOpenDocument(hPrinter);
   if (doc.error != ERROR_SUCCESS) {
     SetLastError(doc.error);
@@ -119,6 +121,7 @@ extern "C" BOOL WINAPI StartPagePrinter(HANDLE hPrinter) {
 }
 
 extern "C" BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
+  if (SpoolerUnavailable()) return FALSE;
   OpenDocument doc = FindOpenDocument(hPrinter);
   if (doc.error != ERROR_SUCCESS) {
     SetLastError(doc.error);
@@ -129,6 +132,7 @@ extern "C" BOOL WINAPI EndPagePrinter(HANDLE hPrinter) {
 }
 
 extern "C" BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, LPDWORD pcWritten) {
+  if (SpoolerUnavailable()) return FALSE;
   OpenDocument doc = FindOpenDocument(hPrinter);
   if (doc.error != ERROR_SUCCESS) {
     SetLastError(doc.error);
@@ -157,6 +161,7 @@ extern "C" BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, L
 }
 
 extern "C" BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
+  if (SpoolerUnavailable()) return FALSE;
   OpenDocument doc = FindOpenDocument(hPrinter);
   if (doc.error != ERROR_SUCCESS) {
     SetLastError(doc.error);
@@ -169,6 +174,7 @@ extern "C" BOOL WINAPI EndDocPrinter(HANDLE hPrinter) {
 // Level 0 with a command is supported; setting job records (levels 1-4) and
 // pausing or restarting are not part of this machine (ERROR_NOT_SUPPORTED).
 extern "C" BOOL WINAPI SetJobW(HANDLE hPrinter, DWORD JobId, DWORD Level, LPBYTE /*pJob*/, DWORD Command) {
+  if (SpoolerUnavailable()) return FALSE;
   const PrinterHandle *handle = FindHandle(hPrinter);
   const Printer *printer = handle != nullptr ? PrinterOf(*handle) : nullptr;
   if (printer == nullptr) {

@@ -1,6 +1,9 @@
-// The spooler's part of a saved machine, as JSON: drivers, ports, printers
-// with their data values (type and hex bytes) and the user's forms (the
-// built-in forms come with every machine). Loading builds a complete new
+// The spooler's part of a saved machine, as JSON: drivers, port monitors,
+// ports with their monitors, printers with their data values (type and hex
+// bytes) and the user's forms (the built-in forms come with every machine).
+// A file from before monitors were saved has no "monitors" and plain port
+// names: its ports then belong to "Local Port". Printers pending deletion
+// are not saved. Loading builds a complete new
 // configuration and checks it before anything is replaced, so a bad file
 // leaves the machine as it was.
 #include <nlohmann/json.hpp>
@@ -63,6 +66,14 @@ std::vector<uint8_t> BytesOfHex(const std::string &hex) {
   return bytes;
 }
 
+std::u16string TextOf(const json &value) {
+  Require(value.is_string(), "text expected");
+  std::optional<std::u16string> text = FromUtf8(value.get_ref<const std::string &>());
+  Require(text.has_value(), "malformed UTF-8");
+  Require(text->find(u'\0') == std::u16string::npos, "zero character in text");
+  return *text;
+}
+
 // Field readers: a missing optional text is "", anything of the wrong type
 // is an error.
 std::u16string Text(const json &object, const char *key, bool required = false) {
@@ -71,11 +82,7 @@ std::u16string Text(const json &object, const char *key, bool required = false) 
     Require(!required, "missing text");
     return {};
   }
-  Require(it->is_string(), "text expected");
-  std::optional<std::u16string> text = FromUtf8(it->get_ref<const std::string &>());
-  Require(text.has_value(), "malformed UTF-8");
-  Require(text->find(u'\0') == std::u16string::npos, "zero character in text");
-  return *text;
+  return TextOf(*it);
 }
 
 DWORD Dword(const json &object, const char *key) {
@@ -219,11 +226,31 @@ SpoolerConfig ConfigFromJson(const json &root) {
     Require(FindDriver(config, driver.name, driver.environment) == nullptr, "duplicate driver");
     config.drivers.push_back(std::move(driver));
   }
+  if (root.contains("monitors")) {
+    for (const json &item : Array(root, "monitors")) {
+      Require(item.is_object(), "monitor object expected");
+      PortMonitor monitor{Text(item, "name", true), Text(item, "environment", true), Text(item, "dll", true)};
+      Require(!monitor.name.empty() && FindMonitor(config, monitor.name) == nullptr, "bad or duplicate monitor");
+      config.monitors.push_back(std::move(monitor));
+    }
+  } else {
+    config.monitors = DefaultSpoolerConfig().monitors;
+  }
   for (const json &item : Array(root, "ports")) {
-    Require(item.is_string(), "port name expected");
-    std::optional<std::u16string> port = FromUtf8(item.get_ref<const std::string &>());
-    Require(port.has_value() && !port->empty() && !HasPort(config, *port), "bad or duplicate port");
-    config.ports.push_back(*port);
+    Port port;
+    if (item.is_string()) {
+      port.name = TextOf(item);
+      port.monitor = kLocalPortMonitor;
+    } else {
+      Require(item.is_object(), "port expected");
+      port.name = Text(item, "name", true);
+      port.monitor = Text(item, "monitor", true);
+    }
+    Require(!port.name.empty() && !HasPort(config, port.name), "bad or duplicate port");
+    const PortMonitor *monitor = FindMonitor(config, port.monitor);
+    Require(monitor != nullptr, "port of an unknown monitor");
+    port.monitor = monitor->name;
+    config.ports.push_back(std::move(port));
   }
   for (const json &item : Array(root, "printers")) {
     Printer printer = PrinterFromJson(item);
@@ -250,15 +277,25 @@ bool SaveSpooler(const std::string &path) {
   json root = {{"version", kFormatVersion}};
   json drivers = json::array();
   for (const PrinterDriver &driver : config.drivers) drivers.push_back(DriverToJson(driver));
+  json monitors = json::array();
+  for (const PortMonitor &monitor : config.monitors) {
+    monitors.push_back({{"name", ToUtf8(monitor.name)},
+                        {"environment", ToUtf8(monitor.environment)},
+                        {"dll", ToUtf8(monitor.dllName)}});
+  }
   json ports = json::array();
-  for (const std::u16string &port : config.ports) ports.push_back(ToUtf8(port));
+  for (const Port &port : config.ports)
+    ports.push_back({{"name", ToUtf8(port.name)}, {"monitor", ToUtf8(port.monitor)}});
   json printers = json::array();
-  for (const Printer &printer : config.printers) printers.push_back(PrinterToJson(printer));
+  for (const Printer &printer : config.printers) {
+    if (!printer.pendingDeletion) printers.push_back(PrinterToJson(printer));
+  }
   json forms = json::array();
   for (const Form &form : config.forms) {
     if ((form.flags & FORM_BUILTIN) == 0) forms.push_back(FormToJson(form));
   }
   root["drivers"] = drivers;
+  root["monitors"] = monitors;
   root["ports"] = ports;
   root["printers"] = printers;
   root["forms"] = forms;
@@ -297,7 +334,9 @@ bool LoadSpooler(const std::string &path) {
   } catch (const json::exception &) {
     return false;
   }
-  Spooler() = SpoolerState{std::move(config), {}, {}, 1};
+  SpoolerState loaded;
+  loaded.config = std::move(config);
+  Spooler() = std::move(loaded);
   return true;
 }
 

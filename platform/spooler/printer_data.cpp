@@ -14,6 +14,7 @@ using namespace platform;
 
 extern "C" DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDWORD pType, LPBYTE pData, DWORD nSize,
                                         LPDWORD pcbNeeded) {
+  if (!Spooler().running) return RPC_S_SERVER_UNAVAILABLE;
   const PrinterHandle *handle = FindHandle(hPrinter);
   Printer *printer = handle != nullptr ? PrinterOf(*handle) : nullptr;
   if (printer == nullptr) return ERROR_INVALID_HANDLE;
@@ -30,6 +31,7 @@ extern "C" DWORD WINAPI GetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, LPDW
 }
 
 extern "C" DWORD WINAPI SetPrinterDataW(HANDLE hPrinter, LPWSTR pValueName, DWORD Type, LPBYTE pData, DWORD cbData) {
+  if (!Spooler().running) return RPC_S_SERVER_UNAVAILABLE;
   const PrinterHandle *handle = FindHandle(hPrinter);
   Printer *printer = handle != nullptr ? PrinterOf(*handle) : nullptr;
   if (printer == nullptr) return ERROR_INVALID_HANDLE;

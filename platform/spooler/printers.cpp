@@ -2,7 +2,11 @@
 // kernel's handle counter keyed in the spooler's table; an unknown, closed or
 // null handle gives ERROR_INVALID_HANDLE. Only the local machine is served:
 // a server name other than null or "" is refused with ERROR_INVALID_NAME.
+// Closing the last handle of a printer deleted while it was open removes
+// the printer.
 #include <winspool.h>
+
+#include <platform/testing.h>
 
 #include "../kernel/kernel_internal.h"
 #include "../kernel/text.h"
@@ -15,12 +19,6 @@ namespace {
 constexpr size_t kMaxPrinterName = 220;
 
 bool IsLocalServer(const char *serverName) { return serverName == nullptr || *serverName == '\0'; }
-
-// Environments a driver may be added for; the machine itself is NT x86.
-bool IsKnownEnvironment(std::u16string_view environment) {
-  return EqualsIgnoreCase(environment, kLocalEnvironment) || EqualsIgnoreCase(environment, u"Windows x64") ||
-         EqualsIgnoreCase(environment, u"Windows 4.0");
-}
 
 bool IsValidPrinterName(std::u16string_view name) {
   if (name.empty() || name.size() > kMaxPrinterName) return false;
@@ -36,6 +34,16 @@ std::vector<std::u16string> MultiStringOf(const char *list) {
     ++list;
   }
   return items;
+}
+
+// Removes a printer pending deletion once no handle refers to it any more.
+void RemoveIfUnreferenced(DWORD printerId) {
+  SpoolerState &state = Spooler();
+  for (const auto &[value, handle] : state.handles) {
+    if (!handle.isServer && handle.printerId == printerId) return;
+  }
+  std::erase_if(state.config.printers,
+                [printerId](const Printer &printer) { return printer.id == printerId && printer.pendingDeletion; });
 }
 
 HANDLE NewPrinterHandle(PrinterHandle handle) {
@@ -60,6 +68,10 @@ BOOL OpenPrinterByName(const std::u16string *name, LPHANDLE phPrinter, DWORD des
       SetLastError(ERROR_INVALID_PRINTER_NAME);
       return FALSE;
     }
+    if (ShouldFail(Fault::OpenPrinter)) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return FALSE;
+    }
     handle.printerId = printer->id;
     handle.access = desiredAccess != 0 ? desiredAccess : PRINTER_ACCESS_USE;
   }
@@ -73,6 +85,7 @@ BOOL OpenPrinterByName(const std::u16string *name, LPHANDLE phPrinter, DWORD des
 using namespace platform;
 
 extern "C" BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDriverInfo) {
+  if (SpoolerUnavailable()) return FALSE;
   if (!IsLocalServer(pName)) {
     SetLastError(ERROR_INVALID_NAME);
     return FALSE;
@@ -125,6 +138,7 @@ extern "C" BOOL WINAPI AddPrinterDriverA(LPSTR pName, DWORD Level, LPBYTE pDrive
 }
 
 extern "C" HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) {
+  if (SpoolerUnavailable()) return nullptr;
   if (!IsLocalServer(pName)) {
     SetLastError(ERROR_INVALID_NAME);
     return nullptr;
@@ -186,6 +200,7 @@ extern "C" HANDLE WINAPI AddPrinterA(LPSTR pName, DWORD Level, LPBYTE pPrinter) 
 }
 
 extern "C" BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSW pDefault) {
+  if (SpoolerUnavailable()) return FALSE;
   const DWORD access = pDefault != nullptr ? pDefault->DesiredAccess : 0;
   if (pPrinterName == nullptr) return OpenPrinterByName(nullptr, phPrinter, access);
   const std::u16string name = WideText(pPrinterName);
@@ -193,6 +208,7 @@ extern "C" BOOL WINAPI OpenPrinterW(LPWSTR pPrinterName, LPHANDLE phPrinter, LPP
 }
 
 extern "C" BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPRINTER_DEFAULTSA pDefault) {
+  if (SpoolerUnavailable()) return FALSE;
   const DWORD access = pDefault != nullptr ? pDefault->DesiredAccess : 0;
   if (pPrinterName == nullptr) return OpenPrinterByName(nullptr, phPrinter, access);
   const std::u16string name = AnsiToWide(pPrinterName);
@@ -200,12 +216,16 @@ extern "C" BOOL WINAPI OpenPrinterA(LPSTR pPrinterName, LPHANDLE phPrinter, LPPR
 }
 
 extern "C" BOOL WINAPI ClosePrinter(HANDLE hPrinter) {
+  if (SpoolerUnavailable()) return FALSE;
   PrinterHandle *handle = FindHandle(hPrinter);
   if (handle == nullptr) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
   EndOpenDocument(*handle);
+  const bool ofPrinter = !handle->isServer;
+  const DWORD printerId = handle->printerId;
   Spooler().handles.erase(hPrinter);
+  if (ofPrinter) RemoveIfUnreferenced(printerId);
   return TRUE;
 }

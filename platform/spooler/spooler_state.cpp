@@ -19,18 +19,37 @@ DataValue *Printer::FindValue(std::u16string_view valueName) {
 }
 
 SpoolerState &Spooler() {
-  static SpoolerState state{DefaultSpoolerConfig(), {}, {}, 1};
+  static SpoolerState state = [] {
+    SpoolerState fresh;
+    fresh.config = DefaultSpoolerConfig();
+    return fresh;
+  }();
   return state;
 }
 
 SpoolerConfig DefaultSpoolerConfig() {
   SpoolerConfig config;
-  config.ports = {u"LPT1:", u"COM1:", u"FILE:", u"NUL:"};
+  config.monitors = {PortMonitor{kLocalPortMonitor, kLocalEnvironment, u"localspl.dll"}};
+  for (const char16_t *port : {u"LPT1:", u"COM1:", u"FILE:", u"NUL:"}) {
+    config.ports.push_back(Port{port, kLocalPortMonitor});
+  }
   config.forms = BuiltinForms();
   return config;
 }
 
-void ResetSpooler() { Spooler() = SpoolerState{DefaultSpoolerConfig(), {}, {}, 1}; }
+void ResetSpooler() {
+  SpoolerState fresh;
+  fresh.config = DefaultSpoolerConfig();
+  Spooler() = std::move(fresh);
+}
+
+bool SpoolerUnavailable() {
+  if (Spooler().running) return false;
+  SetLastError(RPC_S_SERVER_UNAVAILABLE);
+  return true;
+}
+
+void SetSpoolerRunning(bool running) { Spooler().running = running; }
 
 size_t LivePrinterHandleCount() { return Spooler().handles.size(); }
 
@@ -42,7 +61,7 @@ PrinterHandle *FindHandle(HANDLE hPrinter) {
 
 Printer *FindPrinterByName(std::u16string_view name) {
   for (Printer &printer : Spooler().config.printers) {
-    if (EqualsIgnoreCase(printer.name, name)) return &printer;
+    if (!printer.pendingDeletion && EqualsIgnoreCase(printer.name, name)) return &printer;
   }
   return nullptr;
 }
@@ -63,10 +82,37 @@ const PrinterDriver *FindDriver(const SpoolerConfig &config, std::u16string_view
 }
 
 bool HasPort(const SpoolerConfig &config, std::u16string_view name) {
-  for (const std::u16string &port : config.ports) {
-    if (EqualsIgnoreCase(port, name)) return true;
+  for (const Port &port : config.ports) {
+    if (EqualsIgnoreCase(port.name, name)) return true;
   }
   return false;
+}
+
+const PortMonitor *FindMonitor(const SpoolerConfig &config, std::u16string_view name) {
+  for (const PortMonitor &monitor : config.monitors) {
+    if (EqualsIgnoreCase(monitor.name, name)) return &monitor;
+  }
+  return nullptr;
+}
+
+bool MonitorInUse(const SpoolerConfig &config, std::u16string_view monitor) {
+  for (const Port &port : config.ports) {
+    if (!EqualsIgnoreCase(port.monitor, monitor)) continue;
+    for (const Printer &printer : config.printers) {
+      if (EqualsIgnoreCase(printer.portName, port.name)) return true;
+    }
+  }
+  return false;
+}
+
+bool IsKnownEnvironment(std::u16string_view environment) {
+  return EqualsIgnoreCase(environment, kLocalEnvironment) || EqualsIgnoreCase(environment, u"Windows x64") ||
+         EqualsIgnoreCase(environment, u"Windows 4.0");
+}
+
+std::u16string EnvironmentOf(const char *environment) {
+  if (environment == nullptr || *environment == '\0') return kLocalEnvironment;
+  return AnsiToWide(environment);
 }
 
 Printer *PrinterOf(const PrinterHandle &handle) {
@@ -96,19 +142,26 @@ bool IsJobCancelled(HANDLE hPrinter) {
   return job != nullptr && job->cancelled;
 }
 
-BOOL AddLocalPort(const char *portName) {
-  if (portName == nullptr || *portName == '\0') {
+BOOL AddMonitorPort(const char *monitorName, const char *portName) {
+  if (monitorName == nullptr || portName == nullptr || *portName == '\0') {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   SpoolerConfig &config = Spooler().config;
+  const PortMonitor *monitor = FindMonitor(config, AnsiToWide(monitorName));
+  if (monitor == nullptr) {
+    SetLastError(ERROR_UNKNOWN_PRINT_MONITOR);
+    return FALSE;
+  }
   std::u16string name = AnsiToWide(portName);
   if (HasPort(config, name)) {
     SetLastError(ERROR_ALREADY_EXISTS);
     return FALSE;
   }
-  config.ports.push_back(std::move(name));
+  config.ports.push_back(Port{std::move(name), monitor->name});
   return TRUE;
 }
+
+BOOL AddLocalPort(const char *portName) { return AddMonitorPort("Local Port", portName); }
 
 }  // namespace platform

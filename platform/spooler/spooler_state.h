@@ -18,6 +18,8 @@ namespace platform {
 
 // The one environment of this machine: a 32-bit Windows NT.
 inline constexpr char16_t kLocalEnvironment[] = u"Windows NT x86";
+// The monitor that every machine starts with; it owns the default ports.
+inline constexpr char16_t kLocalPortMonitor[] = u"Local Port";
 
 struct PrinterDriver {
   std::u16string name;
@@ -30,6 +32,18 @@ struct PrinterDriver {
   std::vector<std::u16string> dependentFiles;
   std::u16string monitorName;
   std::u16string defaultDataType;
+};
+
+struct PortMonitor {
+  std::u16string name;
+  std::u16string environment;
+  std::u16string dllName;
+};
+
+// A port belongs to the monitor that added it.
+struct Port {
+  std::u16string name;
+  std::u16string monitor;
 };
 
 struct DataValue {
@@ -55,6 +69,9 @@ struct Printer {
   DWORD startTime = 0;
   DWORD untilTime = 0;
   std::vector<DataValue> data;  // in the order the values were first set
+  // Deleted while handles were open: invisible to names and enumeration,
+  // still reachable through those handles, removed when the last one closes.
+  bool pendingDeletion = false;
 
   DataValue *FindValue(std::u16string_view valueName);
 };
@@ -69,7 +86,8 @@ struct Form {
 // What a saved machine holds of the spooler.
 struct SpoolerConfig {
   std::vector<PrinterDriver> drivers;
-  std::vector<std::u16string> ports;
+  std::vector<PortMonitor> monitors;
+  std::vector<Port> ports;
   std::vector<Printer> printers;
   std::vector<Form> forms;
   DWORD nextPrinterId = 1;
@@ -98,6 +116,7 @@ struct SpoolerState {
   std::map<HANDLE, PrinterHandle> handles;
   std::map<DWORD, Job> jobs;  // kept after they end, for JobSink
   DWORD nextJobId = 1;
+  bool running = true;  // false: the service is stopped, every call fails
 };
 
 SpoolerState &Spooler();
@@ -106,12 +125,25 @@ SpoolerState &Spooler();
 SpoolerConfig DefaultSpoolerConfig();
 std::vector<Form> BuiltinForms();
 
+// True, with the last error set to RPC_S_SERVER_UNAVAILABLE, while the
+// service is stopped. Every Win32 function of the module asks first.
+bool SpoolerUnavailable();
+
 // Lookups. Names compare without regard to case, as Windows does.
 PrinterHandle *FindHandle(HANDLE hPrinter);
+// A printer by name; printers pending deletion are not found.
 Printer *FindPrinterByName(std::u16string_view name);
 Printer *FindPrinterById(DWORD id);
 const PrinterDriver *FindDriver(const SpoolerConfig &config, std::u16string_view name, std::u16string_view environment);
 bool HasPort(const SpoolerConfig &config, std::u16string_view name);
+const PortMonitor *FindMonitor(const SpoolerConfig &config, std::u16string_view name);
+// Whether any printer, pending deletion or not, prints to a port of `monitor`.
+bool MonitorInUse(const SpoolerConfig &config, std::u16string_view monitor);
+// Environments a driver may be added for; the machine itself is NT x86.
+bool IsKnownEnvironment(std::u16string_view environment);
+// "" and null name the local machine's environment; other names are
+// compared without regard to case.
+std::u16string EnvironmentOf(const char *environment);
 
 // The printer a handle refers to; null for a server handle or a printer that
 // is gone.

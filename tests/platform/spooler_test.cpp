@@ -807,7 +807,11 @@ TEST_F(SpoolerTest, MalformedMachineFilesChangeNothing) {
       good.substr(0, good.size() / 2),                                   // cut short
       "[]",                                                              // not an object
       replaced("\"version\": 1", "\"version\": 2"),                      // unknown version
-      replaced("\"LPT1:\",", ""),                                        // printer on a missing port
+      replaced("\"name\": \"LPT1:\"", "\"name\": \"LPT9:\""),            // printer on a missing port
+      replaced("\"monitor\": \"Local Port\"", "\"monitor\": \"Gone\""),  // port of a missing monitor
+      replaced(
+          "\"monitors\": [",
+          "\"monitors\": [{\"name\": \"local port\", \"environment\": \"x\", \"dll\": \"y\"}, "),  // duplicate monitor
       replaced("\"name\": \"KVT Test Driver\"", "\"name\": \"Other\""),  // printer with a missing driver
       replaced("\"ports\": [", "\"ports\": [\"LPT1:\", "),               // duplicate port
       replaced("\"attributes\": 64", "\"attributes\": -1"),              // not a DWORD

@@ -32,6 +32,10 @@ enum class Fault {
   // returns ERROR_NOT_ENOUGH_MEMORY, as the registry does when it runs out.
   Registry,
   WritePrinter,
+  // OpenPrinterA/W of a printer by name (not of the server): the open fails
+  // with ERROR_ACCESS_DENIED and the handle stays null, as for a printer
+  // whose security keeps the caller out.
+  OpenPrinter,
 };
 
 // Makes the nth call of `fault` from now fail once (1 = the next call).
@@ -79,11 +83,22 @@ using LiveCounter = void (*)(LiveObjects &live);
 void RegisterResetHook(ResetHook hook);
 void RegisterLiveCounter(LiveCounter counter);
 
-// Adds a port of the local port monitor. A port whose name is an absolute
+// Adds a port of the "Local Port" monitor. A port whose name is an absolute
 // host path ("/tmp/out.prn") is a file: each job printed to it replaces the
 // file's content. FALSE with ERROR_ALREADY_EXISTS for a duplicate name (ports
 // are case-insensitive), ERROR_INVALID_PARAMETER for null or "".
 BOOL AddLocalPort(const char *portName);
+// Adds a port that belongs to the installed monitor `monitorName` (compared
+// without regard to case); the same errors, and ERROR_UNKNOWN_PRINT_MONITOR
+// for a monitor that is not installed.
+BOOL AddMonitorPort(const char *monitorName, const char *portName);
+
+// Stops or starts the print spooler service. While it is stopped every
+// spooler function fails with RPC_S_SERVER_UNAVAILABLE, in the way each one
+// reports failures (GetPrinterDataW and SetPrinterDataW return the code);
+// the machine's printers, drivers, monitors and handles stay as they are.
+// A reset starts it again.
+void SetSpoolerRunning(bool running);
 
 // The bytes written so far to job `jobId` when its output is kept in memory
 // (a port that is neither "NUL:" nor a file path, and no output file). Empty
