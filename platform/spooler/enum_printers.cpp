@@ -130,7 +130,9 @@ extern "C" BOOL WINAPI EnumPrintersA(DWORD Flags, LPSTR Name, DWORD Level, LPBYT
     SetLastError(ERROR_INVALID_LEVEL);
     return FALSE;
   }
-  if (Name != nullptr && *Name != '\0') {
+  // The name counts only with PRINTER_ENUM_NAME; it may then name no other
+  // machine than this one.
+  if ((Flags & PRINTER_ENUM_NAME) != 0 && Name != nullptr && *Name != '\0') {
     SetLastError(ERROR_INVALID_NAME);
     return FALSE;
   }

@@ -145,18 +145,22 @@ TEST_F(SpoolerAdminTest, EnumPrintersLevelsFlagsAndArguments) {
 
   EXPECT_TRUE(EnumPrintersA(PRINTER_ENUM_CONNECTIONS, nullptr, 2, buffer.data(), buffer.size(), &needed, &returned));
   EXPECT_EQ(returned, 0u) << "no connections to other machines";
+  ASSERT_TRUE(
+      EnumPrintersA(PRINTER_ENUM_LOCAL, Text("\\\\elsewhere"), 2, buffer.data(), buffer.size(), &needed, &returned));
+  EXPECT_EQ(returned, 1u) << "without PRINTER_ENUM_NAME the name is ignored";
   struct Refusal {
+    DWORD flags;
     DWORD level;
     LPSTR name;
     LPDWORD needed;
     DWORD error;
-  } refusals[] = {{3, nullptr, &needed, ERROR_INVALID_LEVEL},
-                  {2, Text("\\\\elsewhere"), &needed, ERROR_INVALID_NAME},
-                  {2, nullptr, nullptr, RPC_X_NULL_REF_POINTER}};
+  } refusals[] = {{PRINTER_ENUM_LOCAL, 3, nullptr, &needed, ERROR_INVALID_LEVEL},
+                  {PRINTER_ENUM_NAME, 2, Text("\\\\elsewhere"), &needed, ERROR_INVALID_NAME},
+                  {PRINTER_ENUM_LOCAL, 2, nullptr, nullptr, RPC_X_NULL_REF_POINTER}};
   for (const Refusal &refusal : refusals) {
     SetLastError(kSentinelError);
-    EXPECT_FALSE(EnumPrintersA(PRINTER_ENUM_LOCAL, refusal.name, refusal.level, buffer.data(), buffer.size(),
-                               refusal.needed, &returned));
+    EXPECT_FALSE(EnumPrintersA(refusal.flags, refusal.name, refusal.level, buffer.data(), buffer.size(), refusal.needed,
+                               &returned));
     EXPECT_EQ(GetLastError(), refusal.error) << refusal.level;
   }
 }

@@ -66,11 +66,12 @@ struct LiveObjects {
 };
 LiveObjects Live();
 
-// Starts a fresh machine: the spooler's built-in forms, no printers or
-// drivers, the default ports, English user, the default identity, a registry
-// with the predefined keys and a few standard keys, no pending faults,
-// counters at zero. Every heap, memory block and handle of the previous machine is
-// released and must not be used afterwards.
+// Starts a fresh machine: the spooler running with its built-in forms, no
+// printers or drivers, the "Local Port" monitor with the default ports,
+// English user, the default identity, a registry with the predefined keys
+// and a few standard keys, no pending faults, counters at zero. Every heap,
+// memory block and handle of the previous machine is released and must not
+// be used afterwards.
 void ResetMachine();
 
 // Module hooks. A module that keeps machine state outside the kernel and the
