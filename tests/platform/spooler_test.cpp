@@ -738,6 +738,13 @@ TEST_F(SpoolerTest, SavedMachineLoadsBackWhole) {
             0u);
   FORM_INFO_1W form = MakeForm(L"\uFF2C\u30B5\u30A4\u30BA", 88995, 127063, {0, 0, 83952, 122021});
   ASSERT_TRUE(AddFormW(printer, 1, reinterpret_cast<LPBYTE>(&form)));
+  // A monitor with its port, and a printer pending deletion, which is not saved.
+  std::ofstream(platform::DriveCFolder() + "/WINDOWS/system32/kvtmon.dll") << "MZ";
+  MONITOR_INFO_2A monitor{const_cast<LPSTR>("KVT Monitor"), nullptr, const_cast<LPSTR>("kvtmon.dll")};
+  ASSERT_TRUE(AddMonitorA(nullptr, 2, reinterpret_cast<LPBYTE>(&monitor)));
+  ASSERT_TRUE(platform::AddMonitorPort("KVT Monitor", "USB001"));
+  HANDLE going = AddPrinter("Going", "USB001");
+  ASSERT_TRUE(DeletePrinter(going));
   const fs::path saved = dir_ / "machine";
   ASSERT_TRUE(platform::SaveMachine(saved.string()));
   ASSERT_TRUE(fs::exists(saved / "spooler.json"));
@@ -775,6 +782,24 @@ TEST_F(SpoolerTest, SavedMachineLoadsBackWhole) {
   EXPECT_NE(second, nullptr);
   ClosePrinter(second);
   ClosePrinter(loaded);
+  SetLastError(kSentinelError);
+  EXPECT_FALSE(platform::AddMonitorPort("kvt monitor", "usb001")) << "the monitor and its port came back";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ALREADY_EXISTS));
+  EXPECT_TRUE(DeleteMonitorA(nullptr, nullptr, const_cast<LPSTR>("KVT Monitor"))) << "its printer did not";
+}
+
+// A file from before monitors were saved lists plain port names.
+TEST_F(SpoolerTest, PortsOfAFileWithoutMonitorsBelongToLocalPort) {
+  fs::create_directories(dir_ / "old");
+  std::ofstream(dir_ / "old" / "spooler.json")
+      << R"({"version": 1, "drivers": [], "ports": ["LPT1:", "USB009"], "printers": [], "forms": []})";
+  ASSERT_TRUE(platform::LoadMachine((dir_ / "old").string()));
+  EXPECT_FALSE(platform::AddLocalPort("usb009"));
+  ASSERT_TRUE(DeleteMonitorA(nullptr, nullptr, const_cast<LPSTR>("Local Port")));
+  ASSERT_TRUE(AddDriver());
+  SetLastError(kSentinelError);
+  EXPECT_EQ(AddPrinter("P", "USB009"), nullptr) << "the port went with its monitor";
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_UNKNOWN_PORT));
 }
 
 TEST_F(SpoolerTest, LoadingClosesOpenHandles) {

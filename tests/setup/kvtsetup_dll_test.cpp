@@ -95,23 +95,5 @@ TEST_F(KvtSetupDll, UnloadingInARunReleasesTheLog) {
   if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
 }
 
-// The printer exports through the loader: each found by its plain name,
-// called as __stdcall with one text, answering a null text with 0 before
-// touching the spooler. A monitor that no Windows has gives its error line.
-TEST_F(KvtSetupDll, PrinterExportsTakeOneTextEach) {
-  typedef INT(WINAPI * TextFn)(LPCSTR);
-  WriteFileBytes(PathOf("KvtSetup.ini"), "[KVTSetup]\r\nLogLevel=1\r\n");
-  start_(Dir().c_str(), NULL, 0, NULL);
-  for (const char *name : {"KVT_FindPrinter", "KVT_DeleteAllPrinter", "KVT_DeletePrinterDriver", "KVT_DeleteMonitor"}) {
-    TextFn fn = Export<TextFn>(dll_, name);
-    ASSERT_NE(fn, nullptr) << name;
-    EXPECT_EQ(fn(NULL), 0) << name;
-  }
-  EXPECT_EQ(Export<TextFn>(dll_, "KVT_DeleteMonitor")("KVT No Such Monitor"), 0);
-  finish_();
-  const std::string log = ReadFileBytes(PathOf("KvtSetup.log"));
-  EXPECT_NE(log.find("\r\nDeleteMonitor(KVT No Such Monitor)\r\n-->Error(3000):"), std::string::npos) << log;
-}
-
 }  // namespace
 }  // namespace setup_test

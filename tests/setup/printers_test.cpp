@@ -69,22 +69,18 @@ TEST_F(Printers, EveryPrinterOfTheDriverIsDeletedAndLoggedInOrder) {
   EXPECT_FALSE(PrinterExists("KVT Test C"));
 }
 
+// The first printer of the driver ends the search; the printer's own name
+// is never a match.
 TEST_F(Printers, FindStopsAtTheFirstPrinterOfTheDriver) {
   if (MachineHasForeignPrinters()) GTEST_SKIP() << "this machine has printers of its own";
   ASSERT_TRUE(AddTestDriver(kTestDriver));
-  ASSERT_TRUE(AddTestDriver(kOtherTestDriver));
   ASSERT_TRUE(AddTestPrinter("KVT Test A", kTestDriver));
-  ASSERT_TRUE(AddTestPrinter("KVT Test B", kOtherTestDriver));
-  ASSERT_TRUE(AddTestPrinter("KVT Test C", kTestDriver));
+  ASSERT_TRUE(AddTestPrinter("KVT Test B", kTestDriver));
   StartLoggingRun();
   EXPECT_EQ(KVT_FindPrinter(kTestDriver), 1);
-  EXPECT_EQ(KVT_FindPrinter(kOtherTestDriver), 1);
-  // The printer's own name is never a match.
   EXPECT_EQ(KVT_FindPrinter("KVT Test A"), 0);
-  const std::string a = PrinterLine(0, "KVT Test A", kTestDriver), b = PrinterLine(1, "KVT Test B", kOtherTestDriver);
-  EXPECT_EQ(LinesOfRun(), "KVT_FindPrinter(KVT Test Driver)\r\n" + a + "KVT_FindPrinter(KVT Test Other Driver)\r\n" +
-                              a + b + "KVT_FindPrinter(KVT Test A)\r\n" + a + b +
-                              PrinterLine(2, "KVT Test C", kTestDriver));
+  const std::string a = PrinterLine(0, "KVT Test A", kTestDriver), b = PrinterLine(1, "KVT Test B", kTestDriver);
+  EXPECT_EQ(LinesOfRun(), "KVT_FindPrinter(KVT Test Driver)\r\n" + a + "KVT_FindPrinter(KVT Test A)\r\n" + a + b);
 }
 
 TEST_F(Printers, DriverNamesDifferingInLetterCaseDoNotMatch) {
