@@ -8,7 +8,8 @@
 namespace platform {
 
 // Closes every printer handle and open job (their files included) and starts
-// a fresh spooler: default ports, built-in forms, nothing else.
+// a fresh spooler, running: the "Local Port" monitor with the default ports,
+// built-in forms, nothing else.
 void ResetSpooler();
 size_t LivePrinterHandleCount();
 

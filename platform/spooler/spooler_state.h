@@ -1,6 +1,6 @@
-// The spooler's model: the machine's configuration (drivers, ports,
-// printers with their data values, forms) and its run-time objects (printer
-// handles and jobs). The Win32 functions of this module act on it; nothing
+// The spooler's model: the machine's configuration (drivers, port monitors
+// and their ports, printers with their data values, forms) and its run-time
+// objects (printer handles, jobs, whether the service runs). The Win32 functions of this module act on it; nothing
 // outside platform/spooler/ sees these types.
 #pragma once
 
