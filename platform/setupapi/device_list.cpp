@@ -13,10 +13,6 @@ namespace platform::setupapi {
 
 namespace {
 
-bool SameIdIgnoringCase(const std::string &a, const std::string &b) {
-  return EqualsIgnoreCase(AnsiToWide(a.c_str()), AnsiToWide(b.c_str()));
-}
-
 void ResetModule() {
   DestroyAllSets();
   Devices() = DeviceList{};
@@ -36,13 +32,6 @@ const bool registered = [] {
 DeviceList &Devices() {
   static DeviceList list;
   return list;
-}
-
-DevicePtr FindRegistered(const std::string &instanceId) {
-  for (const DevicePtr &device : Devices().devices) {
-    if (SameIdIgnoringCase(device->instanceId, instanceId)) return device;
-  }
-  return nullptr;
 }
 
 void Register(const DevicePtr &device) {

@@ -81,11 +81,13 @@ DeviceList ParseDevices(const json &root) {
   for (const json &entry : root["devices"]) {
     Require(entry.is_object() && entry.contains("instanceId") && entry.contains("class"), "device expected");
     auto device = std::make_shared<Device>();
-    device->instanceId = AnsiOfUtf8(entry["instanceId"]);
+    // Stored in upper case, as every instance ID of the machine.
+    for (char ch : AnsiOfUtf8(entry["instanceId"])) {
+      device->instanceId.push_back(WideToAnsiChar(FoldCase(AnsiToWideChar(ch))));
+    }
     Require(!device->instanceId.empty(), "empty instance ID");
     for (const DevicePtr &other : list.devices) {
-      Require(!EqualsIgnoreCase(AnsiToWide(other->instanceId.c_str()), AnsiToWide(device->instanceId.c_str())),
-              "duplicate instance ID");
+      Require(other->instanceId != device->instanceId, "duplicate instance ID");
     }
     Require(entry["class"].is_string(), "class expected");
     std::optional<GUID> guid = GuidOfText(entry["class"].get<std::string>());

@@ -48,14 +48,43 @@ bool IsValidIdCharacter(char ch) {
   return byte > 0x20 && byte != 0x7F && ch != ',';
 }
 
-bool IdInUse(const DeviceSet &set, const std::string &id) {
-  if (FindRegistered(id) != nullptr) return true;
+// Instance IDs are stored in upper case, so a plain comparison of an upper
+// case ID finds it whatever case it was given in.
+template <typename Visit>
+void ForEachLiveId(const DeviceSet &set, Visit visit) {
+  for (const DevicePtr &device : Devices().devices) visit(device->instanceId);
   for (const DevicePtr &element : set.elements) {
-    if (!element->removed && EqualsIgnoreCase(AnsiToWide(element->instanceId.c_str()), AnsiToWide(id.c_str()))) {
-      return true;
+    if (!element->removed && !element->registered) visit(element->instanceId);
+  }
+}
+
+bool IdInUse(const DeviceSet &set, const std::string &id) {
+  bool used = false;
+  ForEachLiveId(set, [&](const std::string &other) { used = used || other == id; });
+  return used;
+}
+
+// The lowest free number of "<prefix>nnnn", found in one pass; empty when
+// all 10,000 are taken.
+std::string GeneratedId(const DeviceSet &set, const std::string &prefix) {
+  std::vector<bool> taken(10000, false);
+  ForEachLiveId(set, [&](const std::string &other) {
+    if (other.size() != prefix.size() + 4 || other.compare(0, prefix.size(), prefix) != 0) return;
+    unsigned number = 0;
+    for (size_t i = prefix.size(); i < other.size(); ++i) {
+      if (other[i] < '0' || other[i] > '9') return;
+      number = number * 10 + static_cast<unsigned>(other[i] - '0');
+    }
+    taken[number] = true;
+  });
+  for (unsigned number = 0; number < taken.size(); ++number) {
+    if (!taken[number]) {
+      char digits[8];
+      std::snprintf(digits, sizeof(digits), "%04u", number);
+      return prefix + digits;
     }
   }
-  return false;
+  return "";
 }
 
 BOOL Fail(DWORD error) {
@@ -157,12 +186,7 @@ extern "C" BOOL WINAPI SetupDiCreateDeviceInfoA(HDEVINFO DeviceInfoSet, PCSTR De
   }
   std::string id;
   if ((CreationFlags & DICD_GENERATE_ID) != 0) {
-    for (unsigned number = 0; number <= 9999 && id.empty(); ++number) {
-      char suffix[8];
-      std::snprintf(suffix, sizeof(suffix), "\\%04u", number);
-      const std::string candidate = Upper("ROOT\\" + name) + suffix;
-      if (!IdInUse(*set, candidate)) id = candidate;
-    }
+    id = GeneratedId(*set, Upper("ROOT\\" + name + "\\"));
     if (id.empty()) return Fail(ERROR_DEVINST_ALREADY_EXISTS);
   } else {
     id = Upper(name);

@@ -33,7 +33,6 @@ struct DeviceList {
 };
 
 DeviceList &Devices();
-DevicePtr FindRegistered(const std::string &instanceId);  // ignoring case
 void Register(const DevicePtr &device);
 void Unregister(const DevicePtr &device);
 

@@ -38,6 +38,14 @@ class DeviceConformance : public ::testing::Test {
   }
   void TearDown() override { test_devices::RemoveTestDevices(); }
 
+  static DWORD ElementCount(HDEVINFO set) {
+    SP_DEVINFO_DATA device = {};
+    device.cbSize = sizeof(device);
+    DWORD count = 0;
+    while (SetupDiEnumDeviceInfo(set, count, &device)) ++count;
+    return count;
+  }
+
   // Finds the element of `set` with instance ID `id`; its index or -1.
   static int IndexOf(HDEVINFO set, const std::string &id, SP_DEVINFO_DATA *device) {
     device->cbSize = sizeof(*device);
@@ -111,8 +119,8 @@ TEST_F(DeviceConformance, HardwareIdReadsReportTheSizeNeeded) {
 }
 
 // A walk that removes devices must be able to go on with the next index:
-// the removed device's element stays in the set, the device leaves the
-// machine.
+// the removed device's element stays in the set (the set's element count
+// does not change), and the device leaves the machine.
 TEST_F(DeviceConformance, RemovalKeepsTheElementInTheSetAndTheDeviceLeaves) {
   const std::string gone = CreateDevice(MultiString({"KVTTEST\\Gone"}));
   const std::string kept = CreateDevice(MultiString({"KVTTEST\\Kept"}));
@@ -120,12 +128,16 @@ TEST_F(DeviceConformance, RemovalKeepsTheElementInTheSetAndTheDeviceLeaves) {
   SP_DEVINFO_DATA device = {};
   const int index = IndexOf(set.h, gone, &device);
   ASSERT_GE(index, 0);
+  const int keptIndex = IndexOf(set.h, kept, &device);
+  ASSERT_GE(keptIndex, 0);
+  const DWORD before = ElementCount(set.h);
+  ASSERT_GE(IndexOf(set.h, gone, &device), 0);
   SetLastError(kUnset);
   EXPECT_TRUE(SetupDiCallClassInstaller(DIF_REMOVE, set.h, &device));
 
+  EXPECT_EQ(ElementCount(set.h), before);
   SP_DEVINFO_DATA again = {};
-  EXPECT_EQ(IndexOf(set.h, gone, &again), index);
-  EXPECT_GE(IndexOf(set.h, kept, &again), 0);
+  EXPECT_EQ(IndexOf(set.h, kept, &again), keptIndex);
   EXPECT_EQ(test_devices::TestDevices(), std::vector<std::string>{kept});
 }
 

@@ -101,6 +101,7 @@ TEST_F(SetupInterfacesTest, ASetIsASnapshotAndChecksItsHandles) {
 TEST_F(SetupInterfacesTest, ColourProfilesByBareNameAndInUse) {
   WriteWindowsFile("C:\\WINDOWS\\Temp\\kvt.icm", "profile");
   ASSERT_TRUE(InstallColorProfileA(NULL, "C:\\WINDOWS\\Temp\\kvt.icm"));
+  EXPECT_TRUE(InstallColorProfileA(NULL, "C:\\WINDOWS\\Temp\\kvt.icm"));  // again: still fine
   const std::string installed = "C:\\WINDOWS\\system32\\spool\\drivers\\color\\kvt.icm";
   HANDLE open = CreateFileA(installed.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
   ASSERT_NE(open, INVALID_HANDLE_VALUE);
