@@ -1,7 +1,8 @@
 // The exports of KvtSetup.dll for installer programs that load it: the setup
 // run (start and finish), the log writer, the two readers of the setup INI
-// file, the registry value, key deletion and key access operations, and the
-// removal of printers, printer drivers and port monitors.
+// file, the registry value, key deletion and key access operations, the
+// removal of printers, printer drivers and port monitors, and the clean-up
+// of devices, OEM INF copies and colour profiles.
 // Every export except KVT_LogFileWrite is __stdcall and exported under its
 // plain name; KVT_LogFileWrite takes a variable argument list and is
 // therefore __cdecl. Texts are ANSI; results are 32-bit integers.
@@ -77,6 +78,30 @@ INT WINAPI KVT_DeleteAllPrinter(LPCSTR driverName);
 // removed, 0 when not (a null name: 0, nothing logged).
 INT WINAPI KVT_DeletePrinterDriver(LPCSTR driverName);
 INT WINAPI KVT_DeleteMonitor(LPCSTR monitorName);
+// Hands <sourceDirectory>\<infName> to SetupCopyOEMInfA (a null directory
+// is the setup directory) and logs the call. Returns SetupAPI's result:
+// nonzero when Windows stored the INF; 0 for a null name (nothing logged)
+// and, with ERROR_FILENAME_EXCED_RANGE, for a path of 8,192 bytes or more.
+INT WINAPI KVT_SetupCopyOemInf(LPCSTR infName, LPCSTR sourceDirectory);
+
+// Deletes every oem*.inf of the Windows INF directory whose value of `key`
+// in `section` is `value` (not empty, letter case counting), each with its
+// .pnf companion; read-only files too. Logs each file examined and each
+// deletion. Always returns 0, also for a null argument (nothing logged).
+INT WINAPI KVT_DeleteOemxInf(LPCSTR section, LPCSTR key, LPCSTR value);
+
+// Removes every device, of any class and present or not, one of whose
+// hardware IDs equals `hardwareId` ignoring letter case, logging each
+// removal. Returns 1 when the walk over the devices ended normally (also
+// when a removal failed, or for a null `hardwareId`, which matches
+// nothing), 0 when the device list could not be opened or the walk ended
+// on an error.
+INT WINAPI KVT_RemoveDevice(LPCSTR hardwareId);
+
+// Uninstalls the colour profile and deletes its file (a bare file name is
+// a profile of the colour folder) and logs the call. Returns the colour
+// interface's result: nonzero when done; 0 for a null name (nothing logged).
+INT WINAPI KVT_DeleteICMProfile(LPCSTR profileName);
 
 #ifdef __cplusplus
 }

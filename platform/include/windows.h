@@ -52,6 +52,18 @@ typedef HANDLE *PHANDLE, *LPHANDLE;
 typedef HANDLE HGLOBAL, HLOCAL, HMODULE, HINSTANCE, HWND;
 typedef void (*FARPROC)();
 
+#ifndef GUID_DEFINED
+#define GUID_DEFINED
+typedef struct _GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+} GUID;
+#endif
+typedef GUID *LPGUID;
+typedef const GUID *LPCGUID;
+
 #define TRUE 1
 #define FALSE 0
 #define MAX_PATH 260
@@ -66,6 +78,7 @@ typedef void (*FARPROC)();
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L
 #define ERROR_INVALID_HANDLE 6L
+#define ERROR_INVALID_DATA 13L
 #define ERROR_NOT_ENOUGH_MEMORY 8L
 #define ERROR_OUTOFMEMORY 14L
 #define ERROR_SHARING_VIOLATION 32L
@@ -143,6 +156,10 @@ extern "C" int WINAPI lstrcmpW(LPCWSTR lpString1, LPCWSTR lpString2);
 extern "C" int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 extern "C" int WINAPI lstrlenW(LPCWSTR lpString);
 extern "C" int WINAPI lstrlenA(LPCSTR lpString);
+// ANSI comparisons: the texts are compared as their code page 1252
+// characters, so equality is the same as under Windows' linguistic sort.
+extern "C" int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
+extern "C" int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 
 // ntdll: UTF-16 to the ANSI code page (1252 here). Sizes are in bytes.
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)

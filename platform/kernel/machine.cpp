@@ -4,12 +4,15 @@
 #include <platform/testing.h>
 
 #include "../files/files_internal.h"
+#include "../mscms/mscms_module.h"
 #include "../registry/registry_module.h"
+#include "../setupapi/setupapi_module.h"
 #include "../spooler/spooler_module.h"
 #include "kernel_internal.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <vector>
 
@@ -32,6 +35,8 @@ std::vector<LiveCounter> &LiveCounters() {
 constexpr const char *kSpoolerFile = "spooler.json";
 constexpr const char *kDriveCFolder = "drive_c";
 constexpr const char *kRegistryFile = "registry.reg";
+constexpr const char *kDevicesFile = "devices.json";
+constexpr const char *kProfilesFile = "color_profiles.json";
 
 }  // namespace
 
@@ -75,6 +80,8 @@ bool SaveMachine(const std::string &dir) {
   if (error) return false;
   if (!files::CopyDriveCTo((std::filesystem::path(dir) / kDriveCFolder).string())) return false;
   if (!registry::SaveRegistry((std::filesystem::path(dir) / kRegistryFile).string())) return false;
+  if (!setupapi::SaveDevices((std::filesystem::path(dir) / kDevicesFile).string())) return false;
+  if (!mscms::SaveProfiles((std::filesystem::path(dir) / kProfilesFile).string())) return false;
   return SaveSpooler((std::filesystem::path(dir) / kSpoolerFile).string());
 }
 
@@ -86,8 +93,16 @@ bool LoadMachine(const std::string &dir) {
   const bool hasRegistry = std::filesystem::exists(registryPath, error);
   std::shared_ptr<registry::Hive> hive = hasRegistry ? registry::ReadRegistry(registryPath) : nullptr;
   if (hasRegistry && !hive) return false;
+  std::optional<setupapi::DeviceList> devices =
+      setupapi::ReadDevices((std::filesystem::path(dir) / kDevicesFile).string());
+  if (!devices) return false;
+  std::optional<mscms::InstalledProfiles> profiles =
+      mscms::ReadProfiles((std::filesystem::path(dir) / kProfilesFile).string());
+  if (!profiles) return false;
   if (!LoadSpooler((std::filesystem::path(dir) / kSpoolerFile).string())) return false;
   registry::UseRegistry(std::move(hive));
+  setupapi::UseDevices(std::move(*devices));
+  mscms::UseProfiles(std::move(*profiles));
   // The loaded machine's C: is its own folder, used in place: what a tool
   // does to the files is in the machine folder at once.
   files::UseDriveCFolder((std::filesystem::path(dir) / kDriveCFolder).string());

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
@@ -32,5 +33,11 @@ bool EqualsIgnoreCase(std::u16string_view a, std::u16string_view b);
 std::string ToUtf8(std::u16string_view text);
 // UTF-8 to UTF-16; nullopt for malformed input.
 std::optional<std::u16string> FromUtf8(std::string_view text);
+
+// Bytes as lower-case hex digits, two a byte, for the JSON files of a saved
+// machine; and back, taking either case. Nullopt for an odd length or a
+// character that is not a hex digit.
+std::string HexOf(const std::vector<BYTE> &bytes);
+std::optional<std::vector<BYTE>> BytesOfHex(std::string_view hex);
 
 }  // namespace platform

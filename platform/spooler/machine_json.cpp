@@ -35,35 +35,10 @@ void Require(bool condition, const char *what) {
   if (!condition) throw BadMachineFile(what);
 }
 
-std::string HexOf(const std::vector<uint8_t> &bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(bytes.size() * 2);
-  for (uint8_t byte : bytes) {
-    hex.push_back(kDigits[byte >> 4]);
-    hex.push_back(kDigits[byte & 0x0F]);
-  }
-  return hex;
-}
-
-int HexDigit(char ch) {
-  if (ch >= '0' && ch <= '9') return ch - '0';
-  if (ch >= 'a' && ch <= 'f') return ch - 'a' + 10;
-  if (ch >= 'A' && ch <= 'F') return ch - 'A' + 10;
-  return -1;
-}
-
-std::vector<uint8_t> BytesOfHex(const std::string &hex) {
-  Require(hex.size() % 2 == 0, "odd hex length");
-  std::vector<uint8_t> bytes;
-  bytes.reserve(hex.size() / 2);
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    const int high = HexDigit(hex[i]);
-    const int low = HexDigit(hex[i + 1]);
-    Require(high >= 0 && low >= 0, "bad hex digit");
-    bytes.push_back(static_cast<uint8_t>(high * 16 + low));
-  }
-  return bytes;
+std::vector<uint8_t> HexBytes(const std::string &hex) {
+  std::optional<std::vector<uint8_t>> bytes = BytesOfHex(hex);
+  Require(bytes.has_value(), "bad hex bytes");
+  return *bytes;
 }
 
 std::u16string TextOf(const json &value) {
@@ -192,7 +167,7 @@ Printer PrinterFromJson(const json &item) {
     value.type = Dword(entry, "type");
     auto hex = entry.find("hex");
     Require(hex != entry.end() && hex->is_string(), "hex bytes expected");
-    value.bytes = BytesOfHex(hex->get<std::string>());
+    value.bytes = HexBytes(hex->get<std::string>());
     printer.data.push_back(std::move(value));
   }
   return printer;

@@ -52,15 +52,6 @@ bool StageDriverFiles() { return true; }
 
 }  // namespace
 
-bool UnderWine() {
-#ifdef _WIN32
-  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-  return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
-#else
-  return false;
-#endif
-}
-
 bool AddTestDriver(const std::string &name) {
   if (!StageDriverFiles()) return false;
   DRIVER_INFO_3A info = {};

@@ -18,9 +18,6 @@ namespace setup_test {
 inline constexpr char kTestDriver[] = "KVT Test Driver";
 inline constexpr char kOtherTestDriver[] = "KVT Test Other Driver";
 
-// True when the tests run under Wine rather than on Windows or platform/.
-bool UnderWine();
-
 // The driver of that name, with the stand-in configuration DLL.
 bool AddTestDriver(const std::string &name);
 // A printer on the "FILE:" port using `driver`; the handle AddPrinterA

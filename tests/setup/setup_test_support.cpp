@@ -112,6 +112,15 @@ bool SetTestClock(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD 
 #endif
 }
 
+bool UnderWine() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll != NULL && GetProcAddress(ntdll, "wine_get_version") != NULL;
+#else
+  return false;
+#endif
+}
+
 std::string MaskBannerTimes(const std::string &log) {
   static const std::regex time(R"(\(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\))");
   return std::regex_replace(log, time, "(TIME)");

@@ -40,6 +40,9 @@ bool SetTestClock(WORD year, WORD month, WORD day, WORD hour, WORD minute, WORD 
 // Replaces every banner time "(yyyy/mm/dd hh:mm:ss)" with "(TIME)".
 std::string MaskBannerTimes(const std::string &log);
 
+// Whether the Windows under test is Wine (never on Linux).
+bool UnderWine();
+
 // The system's message text for `code`, as FormatMessageA gives it.
 std::string SystemMessage(DWORD code);
 

@@ -36,6 +36,13 @@ enum class Fault {
   // with ERROR_ACCESS_DENIED and the handle stays null, as for a printer
   // whose security keeps the caller out.
   OpenPrinter,
+  // SetupDiGetClassDevsA: no set, INVALID_HANDLE_VALUE with
+  // ERROR_NOT_ENOUGH_MEMORY.
+  DeviceList,
+  // SetupDiRemoveDevice, also as the default handler of DIF_REMOVE: the
+  // device stays, FALSE with ERROR_ACCESS_DENIED, as for a caller who is
+  // not an administrator.
+  DeviceRemoval,
 };
 
 // Makes the nth call of `fault` from now fail once (1 = the next call).
@@ -63,6 +70,7 @@ struct LiveObjects {
   size_t surfaces = 0;
   size_t printerHandles = 0;
   size_t keyHandles = 0;  // open registry keys (predefined keys not counted)
+  size_t deviceInfoSets = 0;
 };
 LiveObjects Live();
 
@@ -144,6 +152,17 @@ bool SaveMachine(const std::string &dir);
 // closed); a malformed registry file makes the load fail before anything
 // changes. Without one, the registry is a fresh machine's.
 bool LoadMachine(const std::string &dir);
+
+// Devices and colour profiles. A fresh machine has no devices and no
+// installed profiles; tests make devices with the SetupAPI calls
+// (SetupDiCreateDeviceInfoList, SetupDiCreateDeviceInfoA,
+// SetupDiSetDeviceRegistryPropertyA, SetupDiRegisterDeviceInfo) and install
+// profiles with InstallColorProfileA. SaveMachine writes the registered
+// devices (instance ID, class and properties as hex bytes) to
+// `<dir>/devices.json` and the installed profiles to
+// `<dir>/color_profiles.json`; LoadMachine reads both before it changes
+// anything, a missing file meaning none, a malformed one failing the load.
+// The INF store's oemN.inf/.pnf files and the profile files are on C:.
 
 // The clock, sleeping and message boxes (kernel module). The clock follows
 // the host until SetLocalTime stops it at `localTime` (wDayOfWeek is

@@ -1,0 +1,20 @@
+// The installed colour profiles of the machine, for the kernel's machine
+// functions. Library code never includes this header.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform::mscms {
+
+// File names of the installed profiles in the colour folder.
+using InstalledProfiles = std::vector<std::string>;
+
+// `<dir>/color_profiles.json`. Reading gives nullopt for a malformed file
+// and no profiles for a missing one; nothing changes until UseProfiles.
+bool SaveProfiles(const std::string &path);
+std::optional<InstalledProfiles> ReadProfiles(const std::string &path);
+void UseProfiles(InstalledProfiles profiles);
+
+}  // namespace platform::mscms
