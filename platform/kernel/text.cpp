@@ -113,6 +113,20 @@ std::optional<std::u16string> FromUtf8(std::string_view text) {
   return out;
 }
 
+std::string WideToAnsi(std::u16string_view text) {
+  std::string ansi;
+  ansi.reserve(text.size());
+  for (char16_t ch : text) ansi.push_back(WideToAnsiChar(ch));
+  return ansi;
+}
+
+std::string UpperAnsi(std::string_view text) {
+  std::string upper;
+  upper.reserve(text.size());
+  for (char ch : text) upper.push_back(WideToAnsiChar(FoldCase(AnsiToWideChar(ch))));
+  return upper;
+}
+
 std::string HexOf(const std::vector<BYTE> &bytes) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string hex;

@@ -18,6 +18,9 @@ namespace platform {
 char WideToAnsiChar(char16_t ch);
 char16_t AnsiToWideChar(char ch);
 std::u16string AnsiToWide(const char *text);  // null gives ""
+std::string WideToAnsi(std::u16string_view text);
+// The ANSI text with each character upper-cased as FoldCase does.
+std::string UpperAnsi(std::string_view text);
 
 // A copy of a zero-terminated UTF-16 text (null gives "").
 std::u16string WideText(const WCHAR *text);

@@ -11,11 +11,10 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
 
 #include "../files/files_internal.h"
+#include "../kernel/json_file.h"
 #include "../kernel/text.h"
 #include "mscms_module.h"
 
@@ -58,22 +57,15 @@ bool InColorFolder(const files::ResolvedPath &path, std::u16string *name) {
 
 }  // namespace
 
-bool SaveProfiles(const std::string &path) {
-  const nlohmann::ordered_json root = {{"version", 1}, {"installed", Installed()}};
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << root.dump(2) << '\n';
-  out.close();
-  return static_cast<bool>(out);
-}
+bool SaveProfiles(const std::string &path) { return WriteJsonFile(path, {{"version", 1}, {"installed", Installed()}}); }
 
 std::optional<InstalledProfiles> ReadProfiles(const std::string &path) {
   std::error_code error;
   if (!std::filesystem::exists(path, error)) return InstalledProfiles{};
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
+  const std::optional<nlohmann::ordered_json> document = ReadJsonFile(path);
+  if (!document) return std::nullopt;
+  const nlohmann::ordered_json &root = *document;
   try {
-    const nlohmann::json root = nlohmann::json::parse(text.str());
     if (!root.is_object() || root.value("version", 0) != 1 || !root.contains("installed") ||
         !root["installed"].is_array()) {
       return std::nullopt;
@@ -117,8 +109,7 @@ extern "C" BOOL WINAPI InstallColorProfileA(PCSTR pMachineName, PCSTR pProfileNa
   if (!source.exists || source.isDirectory) return mscms::Fail(ERROR_FILE_NOT_FOUND);
   std::u16string name;
   if (!mscms::InColorFolder(source, &name)) {
-    std::string ansiTarget;
-    for (char16_t ch : std::u16string(mscms::kColorFolder) + u"\\" + name) ansiTarget.push_back(WideToAnsiChar(ch));
+    const std::string ansiTarget = WideToAnsi(std::u16string(mscms::kColorFolder) + u"\\" + name);
     if (!CopyFileA(pProfileName, ansiTarget.c_str(), FALSE)) return FALSE;
   }
   if (mscms::FindInstalled(name) == mscms::Installed().end()) mscms::Installed().push_back(ToUtf8(name));
@@ -132,9 +123,7 @@ extern "C" BOOL WINAPI UninstallColorProfileA(PCSTR pMachineName, PCSTR pProfile
   // A bare file name is a profile of the colour folder.
   std::string path = pProfileName;
   if (path.find_first_of("\\/:") == std::string::npos) {
-    path.clear();
-    for (char16_t ch : std::u16string(mscms::kColorFolder) + u"\\") path.push_back(WideToAnsiChar(ch));
-    path += pProfileName;
+    path = WideToAnsi(std::u16string(mscms::kColorFolder) + u"\\") + pProfileName;
   }
   files::ResolvedPath profile;
   std::u16string name;

@@ -4,14 +4,12 @@
 // checks the whole file before the list is used.
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
 #include <system_error>
 
+#include "../kernel/json_file.h"
 #include "../kernel/text.h"
 #include "setupapi_module.h"
 
@@ -60,9 +58,7 @@ DeviceList ParseDevices(const json &root) {
     Require(entry.is_object() && entry.contains("instanceId") && entry.contains("class"), "device expected");
     auto device = std::make_shared<Device>();
     // Stored in upper case, as every instance ID of the machine.
-    for (char ch : AnsiOfUtf8(entry["instanceId"])) {
-      device->instanceId.push_back(WideToAnsiChar(FoldCase(AnsiToWideChar(ch))));
-    }
+    device->instanceId = UpperAnsi(AnsiOfUtf8(entry["instanceId"]));
     Require(!device->instanceId.empty(), "empty instance ID");
     for (const DevicePtr &other : list.devices) {
       Require(other->instanceId != device->instanceId, "duplicate instance ID");
@@ -108,32 +104,17 @@ bool SaveDevices(const std::string &path) {
     devices.push_back(entry);
   }
   const json root = {{"version", kFormatVersion}, {"devices", devices}};
-  // Beside the target and renamed over it: a failed save leaves no half file.
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << root.dump(2) << '\n';
-    out.close();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  std::error_code error;
-  std::filesystem::rename(temporary, path, error);
-  return !error;
+  return WriteJsonFile(path, root);
 }
 
 std::optional<DeviceList> ReadDevices(const std::string &path) {
   std::error_code error;
   if (!std::filesystem::exists(path, error)) return DeviceList{};
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::stringstream text;
-  text << in.rdbuf();
+  const std::optional<json> root = ReadJsonFile(path);
+  if (!root) return std::nullopt;
   try {
-    return ParseDevices(json::parse(text.str()));
-  } catch (const std::exception &) {  // malformed JSON or a failed check
+    return ParseDevices(*root);
+  } catch (const std::exception &) {  // a failed check
     return std::nullopt;
   }
 }

@@ -35,12 +35,6 @@ HDEVINFO NewSet(const GUID *classGuid) {
 
 bool SameGuid(const GUID &a, const GUID &b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
-std::string Upper(const std::string &text) {
-  std::string upper;
-  for (char ch : text) upper.push_back(WideToAnsiChar(FoldCase(AnsiToWideChar(ch))));
-  return upper;
-}
-
 // Instance IDs are "enumerator\device\instance": printable characters, no
 // blanks or commas.
 bool IsValidIdCharacter(char ch) {
@@ -186,10 +180,10 @@ extern "C" BOOL WINAPI SetupDiCreateDeviceInfoA(HDEVINFO DeviceInfoSet, PCSTR De
   }
   std::string id;
   if ((CreationFlags & DICD_GENERATE_ID) != 0) {
-    id = GeneratedId(*set, Upper("ROOT\\" + name + "\\"));
+    id = GeneratedId(*set, platform::UpperAnsi("ROOT\\" + name + "\\"));
     if (id.empty()) return Fail(ERROR_DEVINST_ALREADY_EXISTS);
   } else {
-    id = Upper(name);
+    id = platform::UpperAnsi(name);
     if (IdInUse(*set, id)) return Fail(ERROR_DEVINST_ALREADY_EXISTS);
   }
   auto device = std::make_shared<Device>();

@@ -14,20 +14,13 @@
 namespace platform {
 namespace {
 
-std::string AnsiOf(std::u16string_view text) {
-  std::string ansi;
-  ansi.reserve(text.size());
-  for (char16_t ch : text) ansi.push_back(WideToAnsiChar(ch));
-  return ansi;
-}
-
 // Writes records at the start of the buffer and strings down from its end.
 class RecordPacker {
  public:
   RecordPacker(LPBYTE buffer, DWORD size) : buffer_(buffer), stringEnd_(size) {}
 
   LPSTR Put(std::u16string_view text) {
-    const std::string ansi = AnsiOf(text);
+    const std::string ansi = WideToAnsi(text);
     stringEnd_ -= static_cast<DWORD>(ansi.size() + 1);
     auto *target = reinterpret_cast<LPSTR>(buffer_ + stringEnd_);
     std::memcpy(target, ansi.c_str(), ansi.size() + 1);

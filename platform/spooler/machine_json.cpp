@@ -8,14 +8,12 @@
 // leaves the machine as it was.
 #include <nlohmann/json.hpp>
 
+#include "../kernel/json_file.h"
 #include "../kernel/text.h"
 #include "spooler_module.h"
 #include "spooler_state.h"
 
-#include <cstdio>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <stdexcept>
 
 namespace platform {
@@ -275,35 +273,15 @@ bool SaveSpooler(const std::string &path) {
   root["printers"] = printers;
   root["forms"] = forms;
 
-  // Written beside the target and renamed over it, so that a failed save
-  // never leaves half a file behind.
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << root.dump(2) << '\n';
-    out.close();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  return WriteJsonFile(path, root);
 }
 
 bool LoadSpooler(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream text;
-  text << in.rdbuf();
-  const json root = json::parse(text.str(), nullptr, /*allow_exceptions=*/false);
-  if (root.is_discarded()) return false;
+  const std::optional<json> root = ReadJsonFile(path);
+  if (!root) return false;
   SpoolerConfig config;
   try {
-    config = ConfigFromJson(root);
+    config = ConfigFromJson(*root);
   } catch (const BadMachineFile &) {
     return false;
   } catch (const json::exception &) {
