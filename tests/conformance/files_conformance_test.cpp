@@ -5,10 +5,6 @@
 // error code left unset or a byte written past the text shows.
 #include <windows.h>
 
-#ifndef _WIN32
-#include <platform/testing.h>
-#endif
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,24 +12,24 @@
 #include <string>
 #include <vector>
 
+#include "conformance_fixture.h"
+
 namespace {
 
 constexpr DWORD kUnset = 0xdeadbeef;
 constexpr char kPattern = '#';
 
-class FilesConformance : public ::testing::Test {
+class FilesConformance : public ConformanceTest {
  protected:
   void SetUp() override {
+    ConformanceTest::SetUp();
 #ifdef _WIN32
     char temp[MAX_PATH];
     ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
     static unsigned counter = 0;
     folder_ =
         std::string(temp) + "kvt-files-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    underWine_ = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 #else
-    platform::ResetMachine();
     folder_ = "C:\\scratch";
 #endif
     ASSERT_TRUE(CreateDirectoryA(folder_.c_str(), nullptr)) << GetLastError();
@@ -91,7 +87,6 @@ class FilesConformance : public ::testing::Test {
   }
 
   std::string folder_;
-  bool underWine_ = false;
 };
 
 // --- Profile files ---------------------------------------------------------

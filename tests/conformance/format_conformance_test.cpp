@@ -6,16 +6,14 @@
 // only the shape of a system text is checked, never its words.
 #include <windows.h>
 
-#ifndef _WIN32
-#include <platform/testing.h>
-#endif
-
 #include <gtest/gtest.h>
 
 #include <cstdarg>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "conformance_fixture.h"
 
 namespace {
 
@@ -24,19 +22,7 @@ constexpr char kPattern = '#';
 constexpr size_t kWsprintfBytes = 1024;
 constexpr size_t kCanaryBytes = 32;
 
-class FormatConformance : public ::testing::Test {
- protected:
-  void SetUp() override {
-#ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    underWine_ = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    platform::ResetMachine();
-#endif
-  }
-
-  bool underWine_ = false;
-};
+using FormatConformance = ConformanceTest;
 
 struct Formatted {
   std::string text;

@@ -8,15 +8,13 @@
 
 #include <aclapi.h>
 
-#ifndef _WIN32
-#include <platform/testing.h>
-#endif
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "conformance_fixture.h"
 
 namespace {
 
@@ -94,16 +92,14 @@ std::vector<Entry> EntriesOf(PACL acl) {
   return entries;
 }
 
-class RegistryConformance : public ::testing::Test {
+class RegistryConformance : public ConformanceTest {
  protected:
   void SetUp() override {
+    ConformanceTest::SetUp();
 #ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    underWine_ = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
     static unsigned counter = 0;
     path_ = "Software\\KvtConformance-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++counter);
 #else
-    platform::ResetMachine();
     path_ = "Software\\KvtConformance";
 #endif
     ASSERT_EQ(
@@ -159,7 +155,6 @@ class RegistryConformance : public ::testing::Test {
 
   Key root_;
   std::string path_;
-  bool underWine_ = false;
 };
 
 TEST_F(RegistryConformance, NullAndUnknownRootsAreInvalidHandles) {

@@ -4,11 +4,9 @@
 #include <windows.h>
 #include <winspool.h>
 
-#ifndef _WIN32
-#include <platform/testing.h>
-#endif
-
 #include <gtest/gtest.h>
+
+#include "conformance_fixture.h"
 
 namespace {
 
@@ -16,23 +14,13 @@ constexpr DWORD kUnset = 0xdeadbeef;
 
 LPSTR Text(const char *text) { return const_cast<LPSTR>(text); }
 
-class SpoolerConformance : public ::testing::Test {
+class SpoolerConformance : public ConformanceTest {
  protected:
-  void SetUp() override {
-#ifdef _WIN32
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    underWine_ = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-#else
-    platform::ResetMachine();
-#endif
-  }
   static void ExpectError(BOOL result, DWORD error, const char *what) {
     EXPECT_FALSE(result) << what;
     EXPECT_EQ(GetLastError(), error) << what;
     SetLastError(kUnset);
   }
-
-  bool underWine_ = false;
 };
 
 TEST_F(SpoolerConformance, HandlesAndNamesThatAreNotThere) {
