@@ -14,19 +14,30 @@ VOID SetNoMoreBands(POINTL *pptl) {
   pptl->y = -1;
 }
 
-}  // namespace
-
-BOOL APIENTRY DrvStartBanding(SURFOBJ *pso, POINTL *pptl) {
+// The PDEV of a band call, or NULL when the call must fail: a surface that
+// is not ours or a missing band origin (ERROR_INVALID_PARAMETER), or a job
+// already aborted (no new error: the abort was reported when it happened).
+PDEV *PdevForBanding(SURFOBJ *pso, POINTL *pptl) {
   PDEV *pdev = PdevOfSurface(pso);
   if (pdev == NULL) {
     SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
+    return NULL;
   }
   if (pdev->flStatus & PDEVF_ABORTED) {
-    return FALSE;
+    return NULL;
   }
   if (pptl == NULL) {
     SetLastError(ERROR_INVALID_PARAMETER);
+    return NULL;
+  }
+  return pdev;
+}
+
+}  // namespace
+
+BOOL APIENTRY DrvStartBanding(SURFOBJ *pso, POINTL *pptl) {
+  PDEV *pdev = PdevForBanding(pso, pptl);
+  if (pdev == NULL) {
     return FALSE;
   }
   pptl->x = 0;
@@ -40,16 +51,8 @@ BOOL APIENTRY DrvStartBanding(SURFOBJ *pso, POINTL *pptl) {
 }
 
 BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
-  PDEV *pdev = PdevOfSurface(pso);
+  PDEV *pdev = PdevForBanding(pso, pptl);
   if (pdev == NULL) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (pdev->flStatus & PDEVF_ABORTED) {
-    return FALSE;
-  }
-  if (pptl == NULL) {
-    SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   if (EngCheckAbort(pso)) {
