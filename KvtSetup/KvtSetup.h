@@ -53,11 +53,14 @@ INT WINAPI KVT_RegDeleteValue(LPCSTR path, LPCSTR valueName);
 INT WINAPI KVT_RegDeleteKey(LPCSTR path, INT noUnlock);
 
 // Gives Everyone full access, inherited by subkeys, to `key`\`keyPath`,
-// creating the key when it does not exist. Always returns 1.
+// creating the key when it does not exist. Always returns 1. A key path
+// that is empty or holds only backslashes would name `key` itself: it is
+// refused, changing nothing, with ERROR_INVALID_PARAMETER as last error.
 INT WINAPI KVT_RegAllowAccessToEveryone(HKEY key, LPCSTR keyPath);
 
 // Opens `key`\`keyPath` to Everyone and deletes its tree; the former access
 // is put back when the key remains. Returns 1 when the deletion succeeded.
+// A key path that names `key` itself is refused (logged, nothing touched).
 INT WINAPI KVT_RegDeleteLockedKey(HKEY key, LPCSTR keyPath);
 
 // Local printers by the driver they use; driver names compare byte for

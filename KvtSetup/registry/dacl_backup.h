@@ -5,11 +5,22 @@
 #include <windows.h>
 #include <aclapi.h>
 
-// The DACL of `key`\`keyPath` as it is now. On ERROR_SUCCESS, `*descriptor`
-// holds it (release with LocalFree) and `*dacl` points into it (null for a
-// null DACL). Otherwise the open's or the read's code, with nothing kept.
-DWORD SaveKeyDacl(HKEY key, LPCSTR keyPath, PSECURITY_DESCRIPTOR *descriptor, PACL *dacl);
+// A key's DACL as it was, with an open handle to that key that may write
+// its DACL again whatever the unlock and the deletion did in between.
+struct SavedDacl {
+  HKEY key;                         // opened with READ_CONTROL | WRITE_DAC
+  PSECURITY_DESCRIPTOR descriptor;  // from GetSecurityInfo, holds `dacl`
+  PACL dacl;                        // null for a null DACL
+};
 
-// Sets `dacl` again on `key`\`keyPath` when that key still exists. Leaves
-// the thread's last-error code as it found it.
-void RestoreKeyDacl(HKEY key, LPCSTR keyPath, PACL dacl);
+// Opens `key`\`keyPath` and reads its DACL into `*saved`. ERROR_SUCCESS
+// when it was kept (release it with ReleaseSavedDacl); otherwise the open's
+// or the read's code, with nothing kept.
+DWORD SaveKeyDacl(HKEY key, LPCSTR keyPath, SavedDacl *saved);
+
+// Sets the saved DACL on the key again. ERROR_SUCCESS also when the key has
+// been deleted meanwhile (there is nothing left to protect); otherwise the
+// code of the failed write. Leaves the thread's last-error code as it was.
+DWORD RestoreKeyDacl(const SavedDacl *saved);
+
+void ReleaseSavedDacl(SavedDacl *saved);

@@ -1,14 +1,27 @@
 // Opening a registry key's access to Everyone, and deleting a locked key.
 // The grant adds one explicit full-access entry for S-1-1-0 that subkeys
 // inherit; a key that does not exist is created so that it can carry it.
+// Neither ever acts on the key of the handle it is given: a path that
+// names no subkey is refused before anything is read or granted.
 #include "registry/key_access.h"
 
 #include "KvtSetup.h"
 #include "registry/acl_edit.h"
 #include "registry/dacl_backup.h"
 #include "registry/key_tree.h"
+#include "run/log_result.h"
+
+namespace {
+
+DWORD HandleNumber(HKEY key) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(key)); }
+
+}  // namespace
 
 INT WINAPI KVT_RegAllowAccessToEveryone(HKEY key, LPCSTR keyPath) {
+  if (!NamesSubkey(keyPath)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 1;
+  }
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
   PSID everyone = NULL;
   if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
@@ -26,20 +39,31 @@ INT WINAPI KVT_RegAllowAccessToEveryone(HKEY key, LPCSTR keyPath) {
 }
 
 DWORD DeleteUnlockedKey(HKEY key, LPCSTR keyPath) {
-  PSECURITY_DESCRIPTOR saved = NULL;
-  PACL dacl = NULL;
-  const DWORD state = SaveKeyDacl(key, keyPath, &saved, &dacl);
-  // A missing key has nothing to protect: the unlock creates it.
+  // The tree deletion refuses such a path with its usual lines; nothing may
+  // be unlocked before it does.
+  if (!NamesSubkey(keyPath)) {
+    return DeleteRegKey(key, keyPath);
+  }
+  SavedDacl saved;
+  const DWORD state = SaveKeyDacl(key, keyPath, &saved);
+  // A missing key has nothing to protect: the unlock creates it. A key
+  // whose DACL cannot be kept is not unlocked, as it could not be locked
+  // again.
   if (state == ERROR_SUCCESS || state == ERROR_FILE_NOT_FOUND) {
     KVT_RegAllowAccessToEveryone(key, keyPath);
   }
   const DWORD code = DeleteRegKey(key, keyPath);
-  if (code != ERROR_SUCCESS && saved != NULL) {
-    RestoreKeyDacl(key, keyPath, dacl);
+  if (code != ERROR_SUCCESS && state == ERROR_SUCCESS) {
+    const DWORD restore = RestoreKeyDacl(&saved);
+    if (restore != ERROR_SUCCESS) {
+      // The key stays open to everyone: a failure of its own.
+      const DWORD lastError = GetLastError();
+      SetLastError(restore);
+      LogResult(FALSE, "SetSecurityInfo(%lx, %s)", HandleNumber(key), keyPath);
+      SetLastError(lastError);
+    }
   }
-  if (saved != NULL) {
-    LocalFree(saved);
-  }
+  ReleaseSavedDacl(&saved);
   return code;
 }
 

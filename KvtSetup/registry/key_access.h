@@ -6,7 +6,9 @@
 
 // Opens `key`\`keyPath` to Everyone (KVT_RegAllowAccessToEveryone) and
 // deletes its tree with DeleteRegKey, returning DeleteRegKey's code. When
-// the deletion fails and the key remains, its former DACL is put back. A
-// key that exists but whose DACL cannot be read is not unlocked, as it
-// could not be locked again; the deletion is still tried.
+// the deletion fails and the key remains, its former DACL is put back, and
+// an error line is logged if it cannot be. A key that exists but whose DACL
+// cannot be kept is not unlocked, as it could not be locked again; the
+// deletion is still tried. A path that names no subkey is refused by the
+// tree deletion before anything is unlocked.
 DWORD DeleteUnlockedKey(HKEY key, LPCSTR keyPath);

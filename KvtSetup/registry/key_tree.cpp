@@ -3,6 +3,11 @@
 // leaf and starts again from the top, so the depth of a tree costs no stack
 // and no key stays open between passes. When the given key has no subkeys
 // left, it is deleted itself.
+//
+// Every pass must remove its leaf, or the next pass would meet the same leaf
+// again: a leaf that stays is the end of the walk, whatever the registry
+// said. That includes a name the ANSI code page cannot spell, which lists as
+// '?'s that no call can open or delete (code 2, although the key is there).
 #include "registry/key_tree.h"
 
 #include "KvtSetup.h"
@@ -42,26 +47,72 @@ void CopyName(LPSTR dest, LPCSTR source) {
   dest[i] = '\0';
 }
 
+BOOL SameName(LPCSTR a, LPCSTR b) {
+  DWORD i = 0;
+  for (; a[i] != '\0' && a[i] == b[i]; ++i) {
+  }
+  return a[i] == b[i];
+}
+
+// Whether `key`'s first subkey is still the one named `name`; `scratch`
+// holds kNameSize bytes.
+BOOL StillFirstSubkey(HKEY key, LPCSTR name, LPSTR scratch) {
+  DWORD length = kNameSize;
+  FILETIME written;
+  return RegEnumKeyExA(key, 0, scratch, &length, NULL, NULL, NULL, &written) == ERROR_SUCCESS &&
+         SameName(scratch, name);
+}
+
+void LogDeletion(HKEY key, LPCSTR name, DWORD code, BOOL removed) {
+  if (code != ERROR_SUCCESS) {
+    SetLastError(code);  // registry calls return their code without setting it
+  }
+  LogResult(removed, "RegDeleteKey(%lx, %s) ret=%d", HandleNumber(key), name, static_cast<INT>(code));
+}
+
 // Deletes `name` under `key` and logs it. A key that is already gone counts
 // as deleted.
 DWORD DeleteOneKey(HKEY key, LPCSTR name) {
   const DWORD code = static_cast<DWORD>(RegDeleteKeyA(key, name));
-  if (code != ERROR_SUCCESS) {
-    SetLastError(code);  // registry calls return their code without setting it
-  }
-  LogResult(code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND, "RegDeleteKey(%lx, %s) ret=%d", HandleNumber(key),
-            name, static_cast<INT>(code));
+  LogDeletion(key, name, code, code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND);
   return code;
 }
 
+// Deletes the leaf `name`, the first subkey of `key`, and logs it. TRUE when
+// it is gone: deleted, or not found and no longer listed. `scratch` holds
+// kNameSize bytes.
+BOOL DeleteLeaf(HKEY key, LPCSTR name, LPSTR scratch, DWORD *code) {
+  *code = static_cast<DWORD>(RegDeleteKeyA(key, name));
+  BOOL removed = *code == ERROR_SUCCESS;
+  if (*code == ERROR_FILE_NOT_FOUND) {
+    removed = !StillFirstSubkey(key, name, scratch);
+  }
+  LogDeletion(key, name, *code, removed);
+  return removed;
+}
+
 }  // namespace
+
+BOOL NamesSubkey(LPCSTR keyPath) {
+  if (keyPath == NULL) {
+    return FALSE;
+  }
+  for (; *keyPath != '\0'; ++keyPath) {
+    if (*keyPath != '\\') {
+      return TRUE;
+    }
+  }
+  return FALSE;
+}
 
 DWORD DeleteRegKey(HKEY parent, LPCSTR keyPath) {
   if (keyPath == NULL) {
     keyPath = "";
   }
   KVT_LogFileWrite("DeleteRegKey(%lx, %s)", HandleNumber(parent), keyPath);
-  if (parent != NULL && keyPath[0] == '\0') {
+  // A null parent is left to the registry, which refuses it with its own
+  // code; under a real key such a path would empty that key.
+  if (parent != NULL && !NamesSubkey(keyPath)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     LogResult(FALSE, "RegDeleteKey(%lx, %s) ret=%d", HandleNumber(parent), keyPath,
               static_cast<INT>(ERROR_INVALID_PARAMETER));
@@ -78,13 +129,13 @@ DWORD DeleteRegKey(HKEY parent, LPCSTR keyPath) {
       level = child;
       CopyName(current, found);
     }
-    const DWORD code = DeleteOneKey(level, current);
+    DWORD code = ERROR_SUCCESS;
+    const BOOL removed = DeleteLeaf(level, current, found, &code);
     RegCloseKey(level);
     level = NULL;
-    // The next pass would reach the same leaf again: end the walk with the
-    // leaf's code rather than repeat it, and do not try the given key, whose
-    // deletion must fail while this leaf remains.
-    if (code != ERROR_SUCCESS && code != ERROR_FILE_NOT_FOUND) {
+    // The next pass would reach the same leaf: end the walk with its code,
+    // and do not try the given key, which cannot go while the leaf stays.
+    if (!removed) {
       return code;
     }
   }

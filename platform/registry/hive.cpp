@@ -26,7 +26,7 @@ constexpr const char *kStandardMachineKeys[] = {
 // Users, all inherited by every subkey.
 constexpr const char *kMachineRootSecurity = "O:SYG:SYD:P(A;CI;KA;;;SY)(A;CI;KA;;;BA)(A;CI;KR;;;BU)";
 
-std::shared_ptr<Key> NewRoot(const char *name) {
+std::shared_ptr<Key> NewRoot(const char16_t *name) {
   auto root = std::make_shared<Key>();
   root->name = name;
   root->security = *security::ParseSddl(kMachineRootSecurity);
@@ -35,22 +35,24 @@ std::shared_ptr<Key> NewRoot(const char *name) {
 }
 
 // Walks `path` below `root`, adding missing keys; null for a malformed path.
-std::shared_ptr<Key> EnsurePath(const std::shared_ptr<Key> &root, std::string_view path) {
-  std::vector<std::string_view> components;
-  if (SplitKeyPath(path, &components) != ERROR_SUCCESS) return nullptr;
+std::shared_ptr<Key> EnsurePath(const std::shared_ptr<Key> &root, const std::string &path) {
+  const std::u16string widePath = AnsiToWide(path.c_str());
+  std::vector<std::u16string_view> components;
+  if (SplitKeyPath(widePath, &components) != ERROR_SUCCESS) return nullptr;
   std::shared_ptr<Key> key = root;
-  for (std::string_view name : components) {
+  for (std::u16string_view name : components) {
     std::shared_ptr<Key> next = FindSubkey(*key, name);
     key = next ? next : AddSubkey(*key, name);
   }
   return key;
 }
 
-std::shared_ptr<Key> FindPath(const std::shared_ptr<Key> &root, std::string_view path) {
-  std::vector<std::string_view> components;
-  if (!root || SplitKeyPath(path, &components) != ERROR_SUCCESS) return nullptr;
+std::shared_ptr<Key> FindPath(const std::shared_ptr<Key> &root, const std::string &path) {
+  const std::u16string widePath = AnsiToWide(path.c_str());
+  std::vector<std::u16string_view> components;
+  if (!root || SplitKeyPath(widePath, &components) != ERROR_SUCCESS) return nullptr;
   std::shared_ptr<Key> key = root;
-  for (std::string_view name : components) {
+  for (std::u16string_view name : components) {
     key = FindSubkey(*key, name);
     if (!key) return nullptr;
   }
@@ -61,6 +63,13 @@ std::string UserSidText() { return security::SidText(security::TokenSids().front
 
 }  // namespace
 
+std::u16string FoldedName(std::u16string_view name) {
+  std::u16string folded;
+  folded.reserve(name.size());
+  for (char16_t ch : name) folded.push_back(FoldCase(ch));
+  return folded;
+}
+
 std::u16string FoldedName(std::string_view ansiName) {
   std::u16string folded;
   folded.reserve(ansiName.size());
@@ -68,11 +77,11 @@ std::u16string FoldedName(std::string_view ansiName) {
   return folded;
 }
 
-DWORD SplitKeyPath(std::string_view path, std::vector<std::string_view> *components) {
+DWORD SplitKeyPath(std::u16string_view path, std::vector<std::u16string_view> *components) {
   components->clear();
-  if (!path.empty() && path[0] == '\\') return ERROR_BAD_PATHNAME;
+  if (!path.empty() && path[0] == u'\\') return ERROR_BAD_PATHNAME;
   while (!path.empty()) {
-    const size_t end = std::min(path.find('\\'), path.size());
+    const size_t end = std::min(path.find(u'\\'), path.size());
     if (end > kMaxKeyNameLength) return ERROR_INVALID_PARAMETER;
     if (end != 0) components->push_back(path.substr(0, end));
     path.remove_prefix(end == path.size() ? end : end + 1);
@@ -87,8 +96,8 @@ Hive &CurrentHive() {
 
 Hive FreshHive() {
   Hive hive;
-  hive.machine = NewRoot("HKEY_LOCAL_MACHINE");
-  hive.users = NewRoot("HKEY_USERS");
+  hive.machine = NewRoot(u"HKEY_LOCAL_MACHINE");
+  hive.users = NewRoot(u"HKEY_USERS");
   EnsurePath(hive.users, ".DEFAULT\\Software");
   EnsureStandardKeys(hive);
   return hive;
@@ -101,8 +110,9 @@ void EnsureStandardKeys(Hive &hive) {
 
 void EnsureUserKey(Hive &hive) {
   const std::string sid = UserSidText();
-  if (FindSubkey(*hive.users, sid)) return;
-  std::shared_ptr<Key> user = AddSubkey(*hive.users, sid);
+  const std::u16string name = AnsiToWide(sid.c_str());
+  if (FindSubkey(*hive.users, name)) return;
+  std::shared_ptr<Key> user = AddSubkey(*hive.users, name);
   // A user's own hive is the user's: full access for it, SYSTEM and
   // Administrators.
   user->security =
@@ -110,9 +120,9 @@ void EnsureUserKey(Hive &hive) {
   EnsurePath(user, "Software");
 }
 
-std::shared_ptr<Key> AddSubkey(Key &parent, std::string_view name) {
+std::shared_ptr<Key> AddSubkey(Key &parent, std::u16string_view name) {
   auto key = std::make_shared<Key>();
-  key->name = std::string(name);
+  key->name = std::u16string(name);
   key->parent = &parent;
   key->security = security::NewKeyDescriptor(parent.security);
   Touch(*key);
@@ -121,7 +131,7 @@ std::shared_ptr<Key> AddSubkey(Key &parent, std::string_view name) {
   return key;
 }
 
-std::shared_ptr<Key> FindSubkey(const Key &parent, std::string_view name) {
+std::shared_ptr<Key> FindSubkey(const Key &parent, std::u16string_view name) {
   auto found = parent.subkeys.find(FoldedName(name));
   return found == parent.subkeys.end() ? nullptr : found->second;
 }

@@ -26,7 +26,9 @@ struct Value {
 };
 
 struct Key {
-  std::string name;       // ANSI, as created
+  // As created. A key made through a wide call may hold characters that
+  // the ANSI code page lacks: ANSI callers see each of them as '?'.
+  std::u16string name;
   Key *parent = nullptr;  // null for a hive's root and for a deleted key
   // Subkeys by upper-cased name: the map's order is the order Windows
   // enumerates them in.
@@ -43,6 +45,7 @@ struct Hive {
 };
 
 // The upper-cased form that names are compared and sorted by.
+std::u16string FoldedName(std::u16string_view name);
 std::u16string FoldedName(std::string_view ansiName);
 
 // The longest name of a key, in characters; longer names are refused.
@@ -52,7 +55,7 @@ constexpr size_t kMaxValueNameLength = 16383;
 // Splits a key path at backslashes; empty components (doubled or trailing
 // backslashes) are skipped. ERROR_BAD_PATHNAME for a leading backslash,
 // ERROR_INVALID_PARAMETER for a component longer than kMaxKeyNameLength.
-DWORD SplitKeyPath(std::string_view path, std::vector<std::string_view> *components);
+DWORD SplitKeyPath(std::u16string_view path, std::vector<std::u16string_view> *components);
 
 // The machine's hives; a fresh machine's until one is loaded.
 Hive &CurrentHive();
@@ -66,8 +69,8 @@ void EnsureUserKey(Hive &hive);
 
 // Creates a subkey of `parent` named `name` with the security a new key
 // inherits; the caller has checked that it does not exist.
-std::shared_ptr<Key> AddSubkey(Key &parent, std::string_view name);
-std::shared_ptr<Key> FindSubkey(const Key &parent, std::string_view name);
+std::shared_ptr<Key> AddSubkey(Key &parent, std::u16string_view name);
+std::shared_ptr<Key> FindSubkey(const Key &parent, std::u16string_view name);
 // Stamps the key's last-write time with the machine's clock.
 void Touch(Key &key);
 

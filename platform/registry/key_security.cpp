@@ -4,6 +4,7 @@
 // every check.
 #include <platform/testing.h>
 
+#include "../kernel/text.h"
 #include "hive.h"
 
 #include <cstring>
@@ -28,9 +29,10 @@ void PropagateDacl(Key &key) {
 
 std::shared_ptr<Key> KeyAtPath(HKEY root, const std::string &path) {
   std::shared_ptr<Key> key = IsPredefined(root) ? PredefinedKey(root) : nullptr;
-  std::vector<std::string_view> components;
-  if (!key || SplitKeyPath(path, &components) != ERROR_SUCCESS) return nullptr;
-  for (std::string_view name : components) {
+  const std::u16string widePath = platform::AnsiToWide(path.c_str());
+  std::vector<std::u16string_view> components;
+  if (!key || SplitKeyPath(widePath, &components) != ERROR_SUCCESS) return nullptr;
+  for (std::u16string_view name : components) {
     key = FindSubkey(*key, name);
     if (!key) return nullptr;
   }

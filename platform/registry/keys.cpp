@@ -2,9 +2,13 @@
 // enumerating subkeys in the registry's sorted order and deleting keys that
 // have no subkeys. Every right is checked against the process identity: a
 // handle's own rights for what it is used for, the key's security when a
-// key is opened, created below or deleted.
+// key is opened, created below or deleted. Names are wide inside, as on
+// Windows: the ANSI calls convert on the way in and out, so a name with
+// characters outside the code page lists with a '?' for each of them, and
+// that text names no key.
 #include <platform/testing.h>
 
+#include "../kernel/text.h"
 #include "hive.h"
 
 #include <cstring>
@@ -19,9 +23,9 @@ namespace {
 constexpr REGSAM kViewBits = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
 
 // Opens `path` below `base` with `access`; `create` adds missing keys.
-LONG OpenPath(const OpenKey &base, std::string_view path, REGSAM access, bool create, PHKEY result,
+LONG OpenPath(const OpenKey &base, std::u16string_view path, REGSAM access, bool create, PHKEY result,
               LPDWORD disposition) {
-  std::vector<std::string_view> components;
+  std::vector<std::u16string_view> components;
   if (DWORD status = SplitKeyPath(path, &components); status != ERROR_SUCCESS) return static_cast<LONG>(status);
   if (base.key->deleted) return ERROR_KEY_DELETED;
   if (platform::ShouldFail(platform::Fault::Registry)) return ERROR_NOT_ENOUGH_MEMORY;
@@ -63,22 +67,27 @@ bool IsPredefinedTarget(const Key &key) {
   return false;
 }
 
-}  // namespace
-
-extern "C" LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
-  (void)ulOptions;  // only REG_OPTION_OPEN_LINK exists, and there are no links
+LONG OpenKeyWide(HKEY hKey, const std::u16string &subKey, REGSAM samDesired, PHKEY phkResult) {
   if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
+  // A predefined key with no subkey opens as itself, as Windows documents.
+  if (subKey.empty() && IsPredefined(hKey)) {
+    OpenKey root;
+    if (DWORD status = LookUpHandle(hKey, &root); status != ERROR_SUCCESS) return static_cast<LONG>(status);
+    *phkResult = hKey;
+    return ERROR_SUCCESS;
+  }
   OpenKey base;
   if (DWORD status = LookUpHandle(hKey, &base); status != ERROR_SUCCESS) return static_cast<LONG>(status);
-  return OpenPath(base, lpSubKey == nullptr ? "" : lpSubKey, samDesired & ~kViewBits, false, phkResult, nullptr);
+  std::u16string_view path = subKey;
+  // Windows lets a path below HKEY_CLASSES_ROOT begin with one backslash
+  // when it is opened (not when it is created or deleted).
+  if (hKey == HKEY_CLASSES_ROOT && !path.empty() && path[0] == u'\\') path.remove_prefix(1);
+  return OpenPath(base, path, samDesired & ~kViewBits, false, phkResult, nullptr);
 }
 
-extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
-                                       REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
-                                       LPDWORD lpdwDisposition) {
-  (void)Reserved;
-  (void)lpClass;  // keys keep no class
-  if (phkResult == nullptr || lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+LONG CreateKeyWide(HKEY hKey, const std::u16string &subKey, DWORD dwOptions, REGSAM samDesired,
+                   LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult, LPDWORD lpdwDisposition) {
+  if (phkResult == nullptr) return ERROR_INVALID_PARAMETER;
   if ((dwOptions & (REG_OPTION_CREATE_LINK | REG_OPTION_BACKUP_RESTORE)) != 0) return ERROR_INVALID_PARAMETER;
   // New keys get inherited security; an explicit descriptor is not taken.
   if (lpSecurityAttributes != nullptr && lpSecurityAttributes->lpSecurityDescriptor != nullptr) {
@@ -86,7 +95,66 @@ extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserve
   }
   OpenKey base;
   if (DWORD status = LookUpHandle(hKey, &base); status != ERROR_SUCCESS) return static_cast<LONG>(status);
-  return OpenPath(base, lpSubKey, samDesired & ~kViewBits, true, phkResult, lpdwDisposition);
+  return OpenPath(base, subKey, samDesired & ~kViewBits, true, phkResult, lpdwDisposition);
+}
+
+LONG DeleteKeyWide(HKEY hKey, const std::u16string &subKey) {
+  OpenKey base;
+  if (DWORD status = LookUpHandle(hKey, &base); status != ERROR_SUCCESS) return static_cast<LONG>(status);
+  std::vector<std::u16string_view> components;
+  if (DWORD status = SplitKeyPath(subKey, &components); status != ERROR_SUCCESS) return static_cast<LONG>(status);
+  if (base.key->deleted) return ERROR_KEY_DELETED;
+  if (platform::ShouldFail(platform::Fault::Registry)) return ERROR_NOT_ENOUGH_MEMORY;
+  std::shared_ptr<Key> key = base.key;
+  for (std::u16string_view name : components) {
+    key = FindSubkey(*key, name);
+    if (!key) return ERROR_FILE_NOT_FOUND;
+  }
+  ACCESS_MASK granted = 0;
+  // Neither a hive's root nor a predefined key is ever deleted, nor a key
+  // with subkeys.
+  if (key->parent == nullptr || !key->subkeys.empty() || IsPredefinedTarget(*key)) return ERROR_ACCESS_DENIED;
+  if (components.empty() ? (base.granted & DELETE) == 0 : !CheckKeyAccess(key->security, DELETE, &granted)) {
+    return ERROR_ACCESS_DENIED;
+  }
+  Key &parent = *key->parent;
+  parent.subkeys.erase(FoldedName(key->name));
+  Touch(parent);
+  key->parent = nullptr;
+  key->deleted = true;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
+  (void)ulOptions;  // only REG_OPTION_OPEN_LINK exists, and there are no links
+  return OpenKeyWide(hKey, platform::AnsiToWide(lpSubKey), samDesired, phkResult);
+}
+
+extern "C" LONG WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD ulOptions, REGSAM samDesired, PHKEY phkResult) {
+  (void)ulOptions;
+  return OpenKeyWide(hKey, platform::WideText(lpSubKey), samDesired, phkResult);
+}
+
+extern "C" LONG WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass, DWORD dwOptions,
+                                       REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                       LPDWORD lpdwDisposition) {
+  (void)Reserved;
+  (void)lpClass;  // keys keep no class
+  if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+  return CreateKeyWide(hKey, platform::AnsiToWide(lpSubKey), dwOptions, samDesired, lpSecurityAttributes, phkResult,
+                       lpdwDisposition);
+}
+
+extern "C" LONG WINAPI RegCreateKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD Reserved, LPWSTR lpClass, DWORD dwOptions,
+                                       REGSAM samDesired, LPSECURITY_ATTRIBUTES lpSecurityAttributes, PHKEY phkResult,
+                                       LPDWORD lpdwDisposition) {
+  (void)Reserved;
+  (void)lpClass;
+  if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+  return CreateKeyWide(hKey, platform::WideText(lpSubKey), dwOptions, samDesired, lpSecurityAttributes, phkResult,
+                       lpdwDisposition);
 }
 
 extern "C" LONG WINAPI RegCloseKey(HKEY hKey) {
@@ -107,43 +175,26 @@ extern "C" LONG WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPD
   auto entry = open.key->subkeys.begin();
   std::advance(entry, dwIndex);
   const Key &subkey = *entry->second;
+  const std::string name = platform::WideToAnsi(subkey.name);
   // The size counts the terminator on the way in, not on the way out.
-  if (subkey.name.size() >= *lpcchName) return ERROR_MORE_DATA;
+  if (name.size() >= *lpcchName) return ERROR_MORE_DATA;
   if (lpClass != nullptr) {
     if (*lpcchClass == 0) return ERROR_MORE_DATA;
     lpClass[0] = '\0';
     *lpcchClass = 0;
   }
-  std::memcpy(lpName, subkey.name.c_str(), subkey.name.size() + 1);
-  *lpcchName = static_cast<DWORD>(subkey.name.size());
+  std::memcpy(lpName, name.c_str(), name.size() + 1);
+  *lpcchName = static_cast<DWORD>(name.size());
   if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = subkey.lastWrite;
   return ERROR_SUCCESS;
 }
 
 extern "C" LONG WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey) {
   if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
-  OpenKey base;
-  if (DWORD status = LookUpHandle(hKey, &base); status != ERROR_SUCCESS) return static_cast<LONG>(status);
-  std::vector<std::string_view> components;
-  if (DWORD status = SplitKeyPath(lpSubKey, &components); status != ERROR_SUCCESS) return static_cast<LONG>(status);
-  if (base.key->deleted) return ERROR_KEY_DELETED;
-  if (platform::ShouldFail(platform::Fault::Registry)) return ERROR_NOT_ENOUGH_MEMORY;
-  std::shared_ptr<Key> key = base.key;
-  for (std::string_view name : components) {
-    key = FindSubkey(*key, name);
-    if (!key) return ERROR_FILE_NOT_FOUND;
-  }
-  ACCESS_MASK granted = 0;
-  // Neither a hive's root nor a predefined key is ever deleted, nor a key
-  // with subkeys.
-  if (key->parent == nullptr || !key->subkeys.empty() || IsPredefinedTarget(*key)) return ERROR_ACCESS_DENIED;
-  if (components.empty() ? (base.granted & DELETE) == 0 : !CheckKeyAccess(key->security, DELETE, &granted)) {
-    return ERROR_ACCESS_DENIED;
-  }
-  Key &parent = *key->parent;
-  parent.subkeys.erase(FoldedName(key->name));
-  Touch(parent);
-  key->parent = nullptr;
-  key->deleted = true;
-  return ERROR_SUCCESS;
+  return DeleteKeyWide(hKey, platform::AnsiToWide(lpSubKey));
+}
+
+extern "C" LONG WINAPI RegDeleteKeyW(HKEY hKey, LPCWSTR lpSubKey) {
+  if (lpSubKey == nullptr) return ERROR_INVALID_PARAMETER;
+  return DeleteKeyWide(hKey, platform::WideText(lpSubKey));
 }

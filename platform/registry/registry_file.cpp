@@ -3,6 +3,9 @@
 // its security descriptor as SDDL on a ";SDDL=" comment line under its
 // header, so the file stays importable by regedit. Strings are written as
 // strings only when they read back to the same bytes; anything else as hex.
+// A key whose name the code page cannot spell cannot be written: the save
+// fails rather than store another name.
+#include "../kernel/text.h"
 #include "hive.h"
 #include "registry_module.h"
 
@@ -64,9 +67,17 @@ std::optional<std::string> ValueLine(const Value &value) {
   return line + type.data() + HexBytes(value.data);
 }
 
+// The key's name in code page 1252, or nullopt when the file cannot hold
+// it: a line break, or a character the code page lacks.
+std::optional<std::string> FileName(const Key &key) {
+  std::string name = WideToAnsi(key.name);
+  if (HasLineBreak(name) || AnsiToWide(name.c_str()) != key.name) return std::nullopt;
+  return name;
+}
+
 bool WriteKey(std::ostream &out, const Key &key, const std::string &path) {
   std::optional<std::string> sddl = security::ToSddl(key.security);
-  if (!sddl || HasLineBreak(key.name)) return false;
+  if (!sddl) return false;
   out << "[" << path << "]\r\n" << kSddlPrefix << *sddl << "\r\n";
   for (const Value &value : key.values) {
     std::optional<std::string> line = ValueLine(value);
@@ -75,7 +86,8 @@ bool WriteKey(std::ostream &out, const Key &key, const std::string &path) {
   }
   out << "\r\n";
   for (const auto &entry : key.subkeys) {
-    if (!WriteKey(out, *entry.second, path + "\\" + entry.second->name)) return false;
+    std::optional<std::string> name = FileName(*entry.second);
+    if (!name || !WriteKey(out, *entry.second, path + "\\" + *name)) return false;
   }
   return true;
 }
@@ -181,11 +193,10 @@ std::shared_ptr<Key> HeaderKey(Hive &hive, std::string_view path) {
   const size_t end = std::min(path.find('\\'), path.size());
   const std::string_view root = path.substr(0, end);
   std::shared_ptr<Key> key = root == "HKEY_LOCAL_MACHINE" ? hive.machine : root == "HKEY_USERS" ? hive.users : nullptr;
-  std::vector<std::string_view> components;
-  if (!key || SplitKeyPath(path.substr(std::min(end + 1, path.size())), &components) != ERROR_SUCCESS) {
-    return nullptr;
-  }
-  for (std::string_view name : components) {
+  const std::u16string keyPath = AnsiToWide(std::string(path.substr(std::min(end + 1, path.size()))).c_str());
+  std::vector<std::u16string_view> components;
+  if (!key || SplitKeyPath(keyPath, &components) != ERROR_SUCCESS) return nullptr;
+  for (std::u16string_view name : components) {
     std::shared_ptr<Key> next = FindSubkey(*key, name);
     key = next ? next : AddSubkey(*key, name);
   }
@@ -237,10 +248,10 @@ std::shared_ptr<Hive> ReadRegistry(const std::string &path) {
   // Roots start empty, with a fresh machine's security until the file
   // gives theirs.
   hive->machine = std::make_shared<Key>();
-  hive->machine->name = "HKEY_LOCAL_MACHINE";
+  hive->machine->name = u"HKEY_LOCAL_MACHINE";
   hive->machine->security = fresh.machine->security;
   hive->users = std::make_shared<Key>();
-  hive->users->name = "HKEY_USERS";
+  hive->users->name = u"HKEY_USERS";
   hive->users->security = fresh.users->security;
   size_t index = 0;
   while (index < lines.size() && lines[index].empty()) ++index;

@@ -290,6 +290,51 @@ TEST_F(RegistryConformance, DeleteKeyRefusesSubkeysAndReportsMissingKeys) {
   EXPECT_EQ(RegDeleteKeyA(root_.get(), "Parent"), ERROR_FILE_NOT_FOUND);
 }
 
+// A name made through the wide calls from characters that the ANSI code
+// page lacks lists with a '?' for each of them, and that text opens and
+// deletes nothing: only the wide name reaches the key.
+TEST_F(RegistryConformance, UnspellableNameListsAsQuestionMarksThatNameNoKey) {
+  const WCHAR name[] = L"\u4E2D\u6587";
+  Key created;
+  ASSERT_EQ(RegCreateKeyExW(root_.get(), name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, created.out(), nullptr),
+            ERROR_SUCCESS);
+  char listed[16];
+  std::memset(listed, kPattern, sizeof(listed));
+  DWORD size = sizeof(listed);
+  EXPECT_EQ(RegEnumKeyExA(root_.get(), 0, listed, &size, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+  EXPECT_STREQ(listed, "??");
+  EXPECT_EQ(size, 2u);
+  Key byText;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "??", 0, KEY_READ, byText.out()), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegDeleteKeyA(root_.get(), "??"), ERROR_FILE_NOT_FOUND);
+  Key byName;
+  EXPECT_EQ(RegOpenKeyExW(root_.get(), name, 0, KEY_READ, byName.out()), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyW(root_.get(), name), ERROR_SUCCESS);
+  size = sizeof(listed);
+  EXPECT_EQ(RegEnumKeyExA(root_.get(), 0, listed, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
+}
+
+// An empty path under a predefined key gives that very handle back; below
+// HKEY_CLASSES_ROOT one leading backslash is passed over, so "\" opens the
+// root itself.
+TEST_F(RegistryConformance, PathsThatOpenARootItself) {
+  HKEY same = nullptr;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &same), ERROR_SUCCESS);
+  EXPECT_EQ(same, HKEY_CURRENT_USER);
+  Key own;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "", 0, KEY_READ, own.out()), ERROR_SUCCESS);
+  EXPECT_NE(own.get(), root_.get()) << "a key of its own gets a new handle";
+  const std::string scratch = path_.substr(path_.find('\\') + 1);
+  Key made;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, scratch.c_str(), 0, nullptr, 0, KEY_READ, nullptr, made.out(), nullptr),
+            ERROR_SUCCESS);
+  Key classes, below, viaClasses;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "\\", 0, KEY_READ, classes.out()), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyExA(classes.get(), scratch.c_str(), 0, KEY_READ, below.out()), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, ("\\" + scratch).c_str(), 0, KEY_READ, viaClasses.out()), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, scratch.c_str()), ERROR_SUCCESS);
+}
+
 TEST_F(RegistryConformance, AclCallsKeepTheBinaryLayout) {
   std::vector<uint8_t> acl = MakeAcl({{ACCESS_DENIED_ACE_TYPE, 0, DELETE, kEveryone},
                                       {ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, KEY_READ, kSystem}});

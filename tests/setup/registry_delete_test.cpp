@@ -1,7 +1,8 @@
 // Key-tree deletion and the exported key deletions: the order of the
-// leaves and the exact log, missing keys and unusable paths, locked keys
-// with and without unlocking, a leaf that cannot be deleted, and the
-// former access that comes back when a deletion fails after an unlock.
+// leaves and the exact log, missing keys and unusable paths, paths that
+// name a root itself, locked keys with and without unlocking, leaves that
+// cannot be deleted or even named, and the former access that comes back
+// when a deletion fails after an unlock.
 #include "registry/key_tree.h"
 #include "registry_fixture.h"
 
@@ -43,21 +44,69 @@ TEST_F(RegistryDelete, EmptyPathDeletesNothingAndDoesNotUnlock) {
                               "DeleteRegKey(0, )\r\n" + Err(6));
 }
 
-// A path that names a root itself, or an empty path under an open key,
-// would empty that whole key: refused before any registry call.
-TEST_F(RegistryDelete, EmptyKeyPathUnderARealKeyIsRefused) {
+// The DACL of a predefined root, as entries.
+std::vector<std::vector<BYTE>> RootDacl(HKEY root) {
+  PACL dacl = NULL;
+  PSECURITY_DESCRIPTOR sd = NULL;
+  if (GetSecurityInfo(root, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &dacl, NULL, &sd) !=
+      ERROR_SUCCESS) {
+    return {};
+  }
+  std::vector<std::vector<BYTE>> aces = AcesOf(dacl);
+  LocalFree(sd);
+  return aces;
+}
+
+// A key path that is empty or all backslashes names the root itself (or,
+// under an open key, that key): the whole tree below it would go, and an
+// unlock would open the root to everyone. Refused before any registry
+// call, with or without unlocking, however the root is spelled.
+TEST_F(RegistryDelete, PathsNamingARootAreRefusedHoweverSpelled) {
+  struct Case {
+    const char *path, *keyPath, *hex, *decimal;
+  };
+  const Case cases[] = {
+      {"HKEY_CURRENT_USER", "", "80000001", "-2147483647"},
+      {"HKEY_CURRENT_USER\\\\", "\\", "80000001", "-2147483647"},
+      {"HKEY_CURRENT_USER\\\\\\", "\\\\", "80000001", "-2147483647"},
+      {"HKEY_CLASSES_ROOT\\\\", "\\", "80000000", "-2147483648"},  // "\\" opens HKEY_CLASSES_ROOT itself
+      {"HKEY_CLASSES_ROOT/\\", "\\", "80000000", "-2147483648"},
+  };
+  const auto rootDacl = RootDacl(HKEY_CURRENT_USER);
+  for (const Case &c : cases) {
+    for (INT noUnlock : {0, 1}) {
+      StartFreshLoggingRun();
+      EXPECT_EQ(KVT_RegDeleteKey(c.path, noUnlock), 0) << c.path;
+      const std::string keyPath = c.keyPath;
+      EXPECT_EQ(LinesOfRun(), "KVT_RegDeleteKey(" + std::string(c.path) + ", " + std::to_string(noUnlock) +
+                                  ")\r\nDeleteRegKey(" + c.hex + ", " + keyPath + ")\r\nRegDeleteKey(" + c.hex + ", " +
+                                  keyPath + ") ret=87\r\n" + Err(87) + "DeleteRegKey(" + c.decimal + ", " + keyPath +
+                                  ")\r\n" + Err(87))
+          << c.path;
+    }
+  }
+  for (const char *keyPath : {"", "\\", "\\\\"}) {
+    StartFreshLoggingRun();
+    EXPECT_EQ(KVT_RegDeleteLockedKey(HKEY_CURRENT_USER, keyPath), 0);
+    EXPECT_EQ(LinesOfRun(), "DeleteRegKey(80000001, " + std::string(keyPath) + ")\r\nRegDeleteKey(80000001, " +
+                                keyPath + ") ret=87\r\n" + Err(87));
+    SetLastError(0);
+    EXPECT_EQ(KVT_RegAllowAccessToEveryone(HKEY_CURRENT_USER, keyPath), 1);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  }
+  EXPECT_EQ(RootDacl(HKEY_CURRENT_USER), rootDacl) << "the root was never unlocked";
+
   CreateKey("Keep");
   RegKey base;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, &base.h), ERROR_SUCCESS);
-  EXPECT_EQ(DeleteRegKey(base.h, ""), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  const auto baseDacl = ReadDacl("");
+  for (const char *keyPath : {"", "\\"}) {
+    EXPECT_EQ(DeleteRegKey(base.h, keyPath), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(KVT_RegDeleteLockedKey(base.h, keyPath), 0);
+    EXPECT_EQ(KVT_RegAllowAccessToEveryone(base.h, keyPath), 1);
+  }
   EXPECT_TRUE(KeyExists("Keep"));
-  StartLoggingRun();
-  EXPECT_EQ(KVT_RegDeleteKey("HKEY_CURRENT_USER", 0), 0);
-  EXPECT_TRUE(KeyExists("Keep"));
-  EXPECT_EQ(LinesOfRun(),
-            "KVT_RegDeleteKey(HKEY_CURRENT_USER, 0)\r\nDeleteRegKey(80000001, )\r\n"
-            "RegDeleteKey(80000001, ) ret=87\r\n" +
-                Err(87) + "DeleteRegKey(-2147483647, )\r\n" + Err(87));
+  EXPECT_EQ(ReadDacl(""), baseDacl);
 }
 
 TEST_F(RegistryDelete, KeyPathTooLongForItsBufferDeletesNothing) {
@@ -128,6 +177,38 @@ TEST_F(RegistryDelete, FailedDeletionAfterUnlockPutsTheFormerDaclBack) {
   // Called on its own, the grant stays.
   EXPECT_EQ(KVT_RegAllowAccessToEveryone(HKEY_CURRENT_USER, Rel("M").c_str()), 1);
   EXPECT_EQ(ReadDacl("M").size(), 3u);
+}
+
+// A subkey whose name has no ANSI form lists as "??", which neither opens
+// nor deletes (code 2, though it is there). The walk removes what comes
+// before it, meets it once, and ends with the key kept and the failure
+// logged; an unlock changes nothing of that, and the key gets its former
+// DACL back whether it was given under a root or under an open key.
+TEST_F(RegistryDelete, UnspellableLeafEndsTheWalkAndKeepsTheKeyAsItWas) {
+  CreateKey("X\\A");
+  CreateKey("X\\B\\C");
+  CreateUnspellableKey("X");
+  const auto dacl = ReadDacl("X");
+  const std::string x = Rel("X");
+  StartLoggingRun();
+  EXPECT_EQ(KVT_RegDeleteKey(PathText("X").c_str(), 0), 0);
+  EXPECT_EQ(NormalizedLines(), "KVT_RegDeleteKey(" + PathText("X") + ", 0)\r\n" +  //
+                                   "DeleteRegKey(80000001, " + x + ")\r\n" +       //
+                                   "RegDeleteKey(H, A) ret=0\r\n-->Success\r\n" +  //
+                                   "RegDeleteKey(H, C) ret=0\r\n-->Success\r\n" +  //
+                                   "RegDeleteKey(H, B) ret=0\r\n-->Success\r\n" +  //
+                                   "RegDeleteKey(H, ?\?) ret=2\r\n" + Err(2) +     //
+                                   "DeleteRegKey(-2147483647, " + x + ")\r\n" + Err(2));
+  EXPECT_TRUE(KeyExists("X"));
+  EXPECT_EQ(ReadDacl("X"), dacl);
+
+  EXPECT_EQ(KVT_RegDeleteLockedKey(HKEY_CURRENT_USER, x.c_str()), 0);
+  EXPECT_EQ(ReadDacl("X"), dacl);
+  RegKey base;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, &base.h), ERROR_SUCCESS);
+  EXPECT_EQ(KVT_RegDeleteLockedKey(base.h, "X"), 0);
+  EXPECT_EQ(ReadDacl("X"), dacl);
+  EXPECT_TRUE(KeyExists("X"));
 }
 
 TEST_F(RegistryDelete, LockedDeletionOfAMissingKeyCreatesAndDeletesIt) {

@@ -1,7 +1,7 @@
 // Registry failures injected into the key deletions (platform layer only):
 // whichever registry call fails, once, the deletion ends without looping,
 // leaves no key open and no block allocated, and a second call finishes
-// the job.
+// the job; a former DACL that cannot be put back is logged as a failure.
 #include <platform/testing.h>
 
 #include "registry_fixture.h"
@@ -57,6 +57,27 @@ TEST_F(RegistryFaults, EachCallOfAnUnlockingDeletionFailingOnce) {
       EXPECT_EQ(KVT_RegDeleteKey(PathText("L").c_str(), 0), 1) << "call " << nth;
     }
   }
+}
+
+// The last registry call of a failed unlocking deletion puts the former
+// DACL back; when it fails, the key stays open to everyone, and the log
+// says so.
+TEST_F(RegistryFaults, AFormerDaclThatCannotBePutBackIsLogged) {
+  CreateKey("X\\A");
+  SetKeySecurity("X\\A", LockingDacl(), true);
+  const auto dacl = ReadDacl("X");
+  const unsigned before = platform::CallCount(platform::Fault::Registry);
+  ASSERT_EQ(KVT_RegDeleteLockedKey(HKEY_CURRENT_USER, Rel("X").c_str()), 0);
+  const unsigned calls = platform::CallCount(platform::Fault::Registry) - before;
+  ASSERT_EQ(ReadDacl("X"), dacl);
+
+  StartLoggingRun();
+  platform::FailNthCall(platform::Fault::Registry, calls);
+  EXPECT_EQ(KVT_RegDeleteLockedKey(HKEY_CURRENT_USER, Rel("X").c_str()), 0);
+  EXPECT_NE(ReadDacl("X"), dacl);
+  const std::string lines = LinesOfRun();
+  const std::string failure = "SetSecurityInfo(80000001, " + Rel("X") + ")\r\n" + Err(ERROR_NOT_ENOUGH_MEMORY);
+  EXPECT_EQ(lines.substr(lines.size() - std::min(lines.size(), failure.size())), failure) << lines;
 }
 
 }  // namespace

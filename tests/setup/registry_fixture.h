@@ -108,6 +108,7 @@ class RegistryTest : public SetupRunTest {
     CreateKey("");
   }
   void TearDown() override {
+    for (const std::u16string &path : unspellable_) RegDeleteKeyW(HKEY_CURRENT_USER, Wide(path));
     ForceDelete(HKEY_CURRENT_USER, base_);
     SetupRunTest::TearDown();
   }
@@ -125,6 +126,18 @@ class RegistryTest : public SetupRunTest {
               ERROR_SUCCESS)
         << sub;
   }
+  // Creates a key below `sub` whose name has no form in the ANSI code page,
+  // so that the ANSI calls list it as "??" and cannot open it. It is
+  // removed by its wide name after the case.
+  void CreateUnspellableKey(const std::string &sub) {
+    const std::string parent = Rel(sub);
+    const std::u16string path = std::u16string(parent.begin(), parent.end()) + u"\\\u4E2D\u6587";
+    RegKey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key.h, NULL),
+              ERROR_SUCCESS);
+    unspellable_.insert(unspellable_.begin(), path);
+  }
+
   bool KeyExists(const std::string &sub) {
     RegKey key;
     return RegOpenKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, READ_CONTROL, &key.h) == ERROR_SUCCESS;
@@ -218,6 +231,11 @@ class RegistryTest : public SetupRunTest {
   }
 
   std::string base_;
+  // WCHAR is 16 bits in both builds, which the C library's wide strings
+  // are not on Linux: wide texts are kept as UTF-16 strings.
+  static LPCWSTR Wide(const std::u16string &text) { return reinterpret_cast<LPCWSTR>(text.c_str()); }
+
+  std::vector<std::u16string> unspellable_;  // the last made first
 };
 
 }  // namespace setup_test

@@ -41,6 +41,13 @@ class SetupRunTest : public ScratchFolderTest {
     ASSERT_EQ(KVT_SetupStart(Dir().c_str(), NULL, 0, memo), 1);
   }
   void StartLoggingRun(const char *memo = NULL) { StartRunWithIni("[KVTSetup]\r\nLogLevel=1\r\n", memo); }
+  // A logging run on an empty log, for cases that look at several runs in
+  // turn.
+  void StartFreshLoggingRun() {
+    KVT_SetupFinish();
+    DeleteFileA(PathOf("KvtSetup.log").c_str());
+    StartLoggingRun();
+  }
 };
 
 }  // namespace setup_test
