@@ -29,7 +29,10 @@ void BuildTree(int keys, int depth) {
     HKEY parent = top;
     for (int level = 0; level < depth && made < keys; ++level, ++made) {
       HKEY child = NULL;
-      const std::string name = "k" + std::to_string(chain) + "_" + std::to_string(level);
+      std::string name = "k";
+      name += std::to_string(chain);
+      name += '_';
+      name += std::to_string(level);
       RegCreateKeyExA(parent, name.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &child, NULL);
       if (parent != top) RegCloseKey(parent);
       parent = child;

@@ -1,6 +1,8 @@
 // The two values the driver reads from the printer's stored data: the paper
 // kind loaded in the tray and the opaque printer data block. Each is a pair
-// of a 32-bit size value and a data value of that size.
+// of a 32-bit size value and a data value of that size. The size value is
+// only a claim: a data value shorter than it counts as missing, so that no
+// byte the spooler did not deliver is ever read.
 #include <string.h>
 
 #include "paper.h"
@@ -48,7 +50,8 @@ PVOID ReadPrinterBlob(HANDLE hPrinter, DWORD *pcbOut, INT iPair) {
     return NULL;
   }
   if (GetPrinterDataW(hPrinter, (LPWSTR)pPair->pwszDataName, &dwType, (LPBYTE)pData, cbData, &cbNeeded) !=
-      ERROR_SUCCESS) {
+          ERROR_SUCCESS ||
+      cbNeeded < cbData) {
     GlobalFree(pData);
     return NULL;
   }

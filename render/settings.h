@@ -55,7 +55,8 @@ LONG ConvertDevmode(const DEVMODEW *pdmIn, DEVMODEW *pdmOut);
 WORD SpecVersionOf(const DEVMODEW *pdm);
 
 // The data value of pair iPair in GlobalAlloc'ed memory (caller frees), or
-// null when the printer has none or it cannot be read.
+// null when the printer has none, it cannot be read, or it holds fewer
+// bytes than the pair's size value gives.
 PVOID ReadPrinterBlob(HANDLE hPrinter, DWORD *pcbOut, INT iPair);
 // The printer's opaque data block, else an 8-byte default; null only when
 // even the default cannot be allocated. GlobalAlloc'ed, caller frees.

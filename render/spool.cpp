@@ -1,19 +1,20 @@
 // Writing the spool stream. Each word and each payload is one WritePrinter
 // call, and a command stops at its first failed call: what was written stays
-// in the stream, nothing after it is attempted.
+// in the stream, nothing after it is attempted. A call that reports success
+// but took fewer bytes than it was given has failed too: the stream is cut
+// there, and anything sent after it would be read out of frame.
 #include "spool.h"
 
 #include "settings.h"
 
 BOOL WriteBE32(HANDLE hPrinter, DWORD value) {
   BYTE ab[4] = {(BYTE)(value >> 24), (BYTE)(value >> 16), (BYTE)(value >> 8), (BYTE)value};
-  DWORD cbWritten = 0;
-  return WritePrinter(hPrinter, ab, sizeof(ab), &cbWritten);
+  return WriteBlock(hPrinter, ab, sizeof(ab));
 }
 
 BOOL WriteBlock(HANDLE hPrinter, const VOID *pData, DWORD cb) {
   DWORD cbWritten = 0;
-  return WritePrinter(hPrinter, const_cast<VOID *>(pData), cb, &cbWritten);
+  return WritePrinter(hPrinter, const_cast<VOID *>(pData), cb, &cbWritten) && cbWritten == cb;
 }
 
 BOOL SendCommand(HANDLE hPrinter, DWORD code) { return WriteBE32(hPrinter, SPOOL_MARKER) && WriteBE32(hPrinter, code); }

@@ -15,7 +15,7 @@
 
 // One WritePrinter of 4 bytes, most significant first.
 BOOL WriteBE32(HANDLE hPrinter, DWORD value);
-// One WritePrinter of cb bytes.
+// One WritePrinter of cb bytes; TRUE only when all of them were taken.
 BOOL WriteBlock(HANDLE hPrinter, const VOID *pData, DWORD cb);
 // Marker and code of a command without arguments (start/end of doc and page).
 BOOL SendCommand(HANDLE hPrinter, DWORD code);

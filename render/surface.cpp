@@ -10,21 +10,22 @@ HSURF APIENTRY DrvEnableSurface(DHPDEV dhpdev) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return NULL;
   }
+  const RECTL *prcl = &pdev->form.rclPrintable;
+  LONG cx = prcl->right - prcl->left;
+  LONG cy = prcl->bottom - prcl->top;
+  SIZEL sizl = {cx, BAND_HEIGHT};
+  LONG lStride = ((cx * 3 + 3) / 4) * 4;
+  HSURF hsurf = (HSURF)EngCreateBitmap(sizl, lStride, BMF_24BPP, BMF_TOPDOWN, NULL);
+  if (hsurf == NULL) {
+    // A second enable that fails leaves the first surface in place.
+    return NULL;
+  }
   // A second enable must not strand the first surface.
   if (pdev->hsurf != NULL) {
     EngDeleteSurface(pdev->hsurf);
-    pdev->hsurf = NULL;
   }
-  const RECTL *prcl = &pdev->form.rclPrintable;
-  pdev->cxSurface = prcl->right - prcl->left;
-  pdev->cySurface = prcl->bottom - prcl->top;
-
-  SIZEL sizl = {pdev->cxSurface, BAND_HEIGHT};
-  LONG lStride = ((pdev->cxSurface * 3 + 3) / 4) * 4;
-  HSURF hsurf = (HSURF)EngCreateBitmap(sizl, lStride, BMF_24BPP, BMF_TOPDOWN, NULL);
-  if (hsurf == NULL) {
-    return NULL;
-  }
+  pdev->cxSurface = cx;
+  pdev->cySurface = cy;
   EngAssociateSurface(hsurf, pdev->hdev, HOOK_STRETCHBLT | HOOK_PLGBLT | HOOK_STRETCHBLTROP);
   EngMarkBandingSurface(hsurf);
   pdev->hsurf = hsurf;

@@ -33,22 +33,33 @@ ACCESS_MASK MapKeyGenericRights(ACCESS_MASK mask) {
 }
 
 Bytes SelfRelative(const Descriptor &descriptor, SECURITY_INFORMATION what) {
-  Bytes bytes(kRelativeHeader, 0);
-  WORD control = SE_SELF_RELATIVE;
-  bytes[0] = SECURITY_DESCRIPTOR_REVISION;
-  auto append = [&bytes](const Bytes &part, size_t offsetField) {
-    PutDword(bytes, offsetField, static_cast<DWORD>(bytes.size()));
-    bytes.insert(bytes.end(), part.begin(), part.end());
+  struct Part {
+    const Bytes *bytes;
+    size_t offsetField;
   };
-  if ((what & OWNER_SECURITY_INFORMATION) != 0) append(descriptor.owner, 4);
-  if ((what & GROUP_SECURITY_INFORMATION) != 0) append(descriptor.group, 8);
+  std::vector<Part> parts;
+  WORD control = SE_SELF_RELATIVE;
+  if ((what & OWNER_SECURITY_INFORMATION) != 0) parts.push_back({&descriptor.owner, 4});
+  if ((what & GROUP_SECURITY_INFORMATION) != 0) parts.push_back({&descriptor.group, 8});
   if ((what & DACL_SECURITY_INFORMATION) != 0) {
     control |= SE_DACL_PRESENT;
     if (descriptor.daclProtected) control |= SE_DACL_PROTECTED;
     if (descriptor.daclAutoInherited) control |= SE_DACL_AUTO_INHERITED;
-    if (descriptor.daclPresent) append(descriptor.dacl, 16);
+    if (descriptor.daclPresent) parts.push_back({&descriptor.dacl, 16});
   }
+  // Sized once, then filled: each part follows the header at the offset
+  // its field gives.
+  size_t size = kRelativeHeader;
+  for (const Part &part : parts) size += part.bytes->size();
+  Bytes bytes(size, 0);
+  bytes[0] = SECURITY_DESCRIPTOR_REVISION;
   std::memcpy(bytes.data() + 2, &control, 2);
+  size_t at = kRelativeHeader;
+  for (const Part &part : parts) {
+    PutDword(bytes, part.offsetField, static_cast<DWORD>(at));
+    if (!part.bytes->empty()) std::memcpy(bytes.data() + at, part.bytes->data(), part.bytes->size());
+    at += part.bytes->size();
+  }
   return bytes;
 }
 

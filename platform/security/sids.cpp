@@ -90,11 +90,13 @@ std::optional<Bytes> ParseSid(std::string_view text) {
 std::string SidText(const Bytes &sid, bool preferAlias) {
   uint64_t authority = 0;
   for (int i = 0; i < 6; ++i) authority = (authority << 8) | sid[2 + i];
-  std::string text = "S-1-" + std::to_string(authority);
+  std::string text = "S-1-";
+  text += std::to_string(authority);
   for (size_t i = 0; i < sid[1]; ++i) {
     uint32_t sub = 0;
     std::memcpy(&sub, sid.data() + kSidHeader + 4 * i, 4);
-    text += "-" + std::to_string(sub);
+    text += '-';
+    text += std::to_string(sub);
   }
   if (preferAlias) {
     for (const SidAlias &alias : kAliases) {

@@ -152,6 +152,7 @@ extern "C" BOOL WINAPI WritePrinter(HANDLE hPrinter, LPVOID pBuf, DWORD cbBuf, L
     SetLastError(ERROR_WRITE_FAULT);
     return FALSE;
   }
+  if (ShouldFail(Fault::ShortWritePrinter)) cbBuf /= 2;
   DWORD error = ERROR_SUCCESS;
   if (!doc.job->output.Write(pBuf, cbBuf, pcWritten, &error)) {
     SetLastError(error);

@@ -702,9 +702,13 @@ std::shared_ptr<platform::Picture> Gradient(int width, int height) {
   auto picture = std::make_shared<platform::Picture>();
   picture->width = width;
   picture->height = height;
+  picture->rgb.resize(static_cast<size_t>(width) * height * 3);
+  uint8_t *pixel = picture->rgb.data();
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
-      picture->rgb.insert(picture->rgb.end(), {uint8_t(x * 20), uint8_t(y * 9), uint8_t(255 - x * y)});
+      *pixel++ = uint8_t(x * 20);
+      *pixel++ = uint8_t(y * 9);
+      *pixel++ = uint8_t(255 - x * y);
     }
   }
   return picture;

@@ -157,6 +157,20 @@ TEST_F(RegistryTest, SavedMachineKeepsValuesAndSecurity) {
   std::ofstream(dir + "/registry.reg") << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"v\"=dword:123456789\r\n";
   EXPECT_FALSE(platform::LoadMachine(dir));
   EXPECT_TRUE(Exists("SOFTWARE\\Kvt\\Sub"));
+
+  // A name that code page 1252 cannot spell has no place in the file: the
+  // save fails and the saved machine stays as it was.
+  ASSERT_TRUE(platform::SaveMachine(dir));
+  const auto saved = std::filesystem::last_write_time(dir + "/registry.reg");
+  const std::u16string wide = u"SOFTWARE\\Kvt\\\u4E2D";
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, reinterpret_cast<LPCWSTR>(wide.c_str()), 0, nullptr, 0, KEY_READ,
+                            nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(key);
+  EXPECT_FALSE(platform::SaveMachine(dir));
+  EXPECT_EQ(std::filesystem::last_write_time(dir + "/registry.reg"), saved);
+  ASSERT_TRUE(platform::LoadMachine(dir));
+  EXPECT_TRUE(Exists("SOFTWARE\\Kvt\\Sub"));
   std::filesystem::remove_all(dir);
 }
 

@@ -178,18 +178,22 @@ TEST_F(BandingTest, AnAbortEndsThePageButNotTheDocument) {
 // Two pages; the nth WritePrinter of the job fails. Failures of the start
 // and end commands are ignored, a failed page setup loses its page, and a
 // failed image or end of page aborts all further page output.
+// Every write of the job failing in turn, outright or by taking only half
+// its bytes while reporting success: the stream keeps what was taken and
+// goes on only where a lost command is tolerated.
 TEST_F(BandingTest, AWriteFailureAtAnyCallOfATwoPageJob) {
   const AppSettings settings = SettingsFor(kGeometries[9]);
+  platform::Fault kind = platform::Fault::WritePrinter;
   auto runJob = [&](unsigned failAt, FLONG *pflStatus) {
     TestPdev test(hPrinter_, &settings.dm);
     test.pdev()->cySurface = 250;  // three bands a page keep the job small
     StartJob();
-    platform::FailNthCall(platform::Fault::WritePrinter, failAt);
+    platform::FailNthCall(kind, failAt);
     DrvStartDoc(test.pso(), const_cast<LPWSTR>(L"two pages"), jobId_);
     test.PrintBandedPage();
     test.PrintBandedPage();
     EXPECT_TRUE(DrvEndDoc(test.pso(), 0));
-    platform::FailNthCall(platform::Fault::WritePrinter, 0);
+    platform::FailNthCall(kind, 0);
     *pflStatus = test.pdev()->flStatus;
     return EndJob();
   };
@@ -207,28 +211,33 @@ TEST_F(BandingTest, AWriteFailureAtAnyCallOfATwoPageJob) {
     else
       pieces.push_back({4, 4});
   }
-  unsigned call = 0;
-  for (size_t failed = 0; failed < commands.size(); failed++) {
-    for (size_t piece = 0; piece < pieces[failed].size(); piece++) {
-      std::vector<uint8_t> bytes = runJob(++call, &flStatus);
-      uint32_t code = commands[failed].code;
-      bool aborts = code == CMD_IMAGE_DATA || code == CMD_END_PAGE;
-      std::vector<uint8_t> expected;
-      for (size_t i = 0; i < commands.size(); i++) {
-        const SpoolCommand &c = commands[i];
-        size_t size = c.size;
-        bool samePage = pageOf(i) == pageOf(failed);
-        if (i == failed) {
-          size = 0;
-          for (size_t p = 0; p < piece; p++) size += pieces[i][p];
-        } else if (i > failed && c.code != CMD_END_DOC && c.code != CMD_START_DOC &&
-                   (aborts || (code == CMD_PAGE_SETUP && samePage && c.code != CMD_START_PAGE))) {
-          size = 0;
+  for (platform::Fault each : {platform::Fault::WritePrinter, platform::Fault::ShortWritePrinter}) {
+    kind = each;
+    const bool shortWrite = kind == platform::Fault::ShortWritePrinter;
+    unsigned call = 0;
+    for (size_t failed = 0; failed < commands.size(); failed++) {
+      for (size_t piece = 0; piece < pieces[failed].size(); piece++) {
+        std::vector<uint8_t> bytes = runJob(++call, &flStatus);
+        uint32_t code = commands[failed].code;
+        bool aborts = code == CMD_IMAGE_DATA || code == CMD_END_PAGE;
+        std::vector<uint8_t> expected;
+        for (size_t i = 0; i < commands.size(); i++) {
+          const SpoolCommand &c = commands[i];
+          size_t size = c.size;
+          bool samePage = pageOf(i) == pageOf(failed);
+          if (i == failed) {
+            size = 0;
+            for (size_t p = 0; p < piece; p++) size += pieces[i][p];
+            if (shortWrite) size += pieces[i][piece] / 2;
+          } else if (i > failed && c.code != CMD_END_DOC && c.code != CMD_START_DOC &&
+                     (aborts || (code == CMD_PAGE_SETUP && samePage && c.code != CMD_START_PAGE))) {
+            size = 0;
+          }
+          expected.insert(expected.end(), good.begin() + c.offset, good.begin() + c.offset + size);
         }
-        expected.insert(expected.end(), good.begin() + c.offset, good.begin() + c.offset + size);
+        ASSERT_TRUE(bytes == expected) << "call " << call << ", command " << failed << (shortWrite ? ", short" : "");
+        EXPECT_EQ((flStatus & PDEVF_ABORTED) != 0, aborts) << "call " << call << (shortWrite ? ", short" : "");
       }
-      ASSERT_TRUE(bytes == expected) << "call " << call << ", command " << failed;
-      EXPECT_EQ((flStatus & PDEVF_ABORTED) != 0, aborts) << "call " << call;
     }
   }
 }
@@ -308,6 +317,18 @@ TEST_F(BandingTest, FailedBuffersAndSurfacesAreReportedWithoutAborting) {
   platform::FailNthCall(platform::Fault::EngCreateBitmap, 1);
   EXPECT_EQ(DrvEnableSurface(reinterpret_cast<DHPDEV>(bare.pdev())), nullptr);
   EXPECT_EQ(bare.pdev()->hsurf, nullptr);
+  // A second enable that fails keeps the first surface, alive and in use.
+  HSURF hsurf = DrvEnableSurface(reinterpret_cast<DHPDEV>(bare.pdev()));
+  ASSERT_NE(hsurf, nullptr);
+  const size_t surfaces = platform::Live().surfaces;
+  platform::FailNthCall(platform::Fault::EngCreateBitmap, 1);
+  EXPECT_EQ(DrvEnableSurface(reinterpret_cast<DHPDEV>(bare.pdev())), nullptr);
+  EXPECT_EQ(bare.pdev()->hsurf, hsurf);
+  EXPECT_EQ(platform::Live().surfaces, surfaces);
+  SURFOBJ *pso = EngLockSurface(hsurf);
+  EXPECT_NE(pso, nullptr);
+  if (pso != nullptr) EngUnlockSurface(pso);
+  DrvDisableSurface(reinterpret_cast<DHPDEV>(bare.pdev()));
 }
 
 TEST_F(BandingTest, BltHooksAlwaysHalftone) {

@@ -252,6 +252,42 @@ TEST_F(SettingsTest, TrayKindNeedsAFourByteTable) {
   EXPECT_EQ(U16(FormNameForKind(GetTrayPaperKind(hPrinter_))), u"Post card");
 }
 
+// The size value is only a claim: a data value shorter than it counts as
+// missing (tray kind 0, the 8-byte default block), never as a buffer whose
+// tail the spooler did not fill.
+TEST_F(SettingsTest, DataShorterThanItsSizeValueCountsAsMissing) {
+  const BYTE kDefaultBlock[8] = {0x00, 0x04, 0x08, 0x00, 0, 0, 0, 0};
+  const BYTE stored[16] = {2, 0, 0, 0, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9, 9};
+  struct Case {
+    DWORD claimed, delivered;
+    bool read;
+  };
+  for (const Case c :
+       {Case{4, 2, false}, Case{4, 0, false}, Case{16, 15, false}, Case{4, 4, true}, Case{16, 16, true}}) {
+    for (INT pair : {PRINTER_PAIR_TRAY_FORM, PRINTER_PAIR_PRINTER_DATA}) {
+      const bool tray = pair == PRINTER_PAIR_TRAY_FORM;
+      SetPrinterValue(tray ? u"TrayFormSize" : u"PrinterDataSize", &c.claimed, sizeof(c.claimed));
+      SetPrinterValue(tray ? u"TrayFormTable" : u"PrinterData", stored, c.delivered);
+      DWORD cb = 0;
+      PVOID pBlob = ReadPrinterBlob(hPrinter_, &cb, pair);
+      EXPECT_EQ(pBlob != nullptr, c.read) << c.claimed << "/" << c.delivered;
+      if (pBlob != nullptr) {
+        EXPECT_EQ(cb, c.claimed);
+        GlobalFree(pBlob);
+      }
+    }
+    EXPECT_EQ(GetTrayPaperKind(hPrinter_), c.read && c.claimed == 4 ? 2 : 0) << c.claimed << "/" << c.delivered;
+    PVOID pBlock = GetPrinterDataBlock(hPrinter_);
+    ASSERT_NE(pBlock, nullptr);
+    if (c.read) {
+      EXPECT_EQ(std::memcmp(pBlock, stored, c.claimed), 0);
+    } else {
+      EXPECT_EQ(std::memcmp(pBlock, kDefaultBlock, sizeof(kDefaultBlock)), 0);
+    }
+    GlobalFree(pBlock);
+  }
+}
+
 TEST(BoundedText, AlwaysTerminatesAndPads) {
   WCHAR wide[6];
   std::memset(wide, 0xCD, sizeof(wide));

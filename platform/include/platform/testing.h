@@ -32,6 +32,10 @@ enum class Fault {
   // returns ERROR_NOT_ENOUGH_MEMORY, as the registry does when it runs out.
   Registry,
   WritePrinter,
+  // WritePrinter of n bytes that takes only the first n / 2 and reports
+  // success with that count, as a device that accepts part of a write does.
+  // Counted at the same point as WritePrinter.
+  ShortWritePrinter,
   // OpenPrinterA/W of a printer by name (not of the server): the open fails
   // with ERROR_ACCESS_DENIED and the handle stays null, as for a printer
   // whose security keeps the caller out.
