@@ -88,5 +88,34 @@ BENCHMARK(BM_TreeDeletion)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
+// A tree whose last leaf has a name the ANSI code page cannot spell: the
+// walk deletes every other key, meets that leaf once and ends, keeping it.
+void BM_TreeEndingAtAnUnspellableLeaf(benchmark::State &state) {
+  const int keys = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
+  const std::u16string leaf = u"Software\\KvtBenchTree\\\u4E2D\u6587";
+  double walk = 0;
+  for (auto _ : state) {
+    BuildTree(keys, depth);
+    HKEY key = NULL;
+    RegCreateKeyExW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(leaf.c_str()), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
+                    NULL);
+    RegCloseKey(key);
+    const auto start = Clock::now();
+    if (DeleteRegKey(HKEY_CURRENT_USER, kTop) != ERROR_FILE_NOT_FOUND)
+      state.SkipWithError("the walk did not end at the leaf");
+    walk += std::chrono::duration<double>(Clock::now() - start).count();
+    RegDeleteKeyW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(leaf.c_str()));
+    RegDeleteKeyA(HKEY_CURRENT_USER, kTop);
+  }
+  state.counters["walk_ms"] = 1000 * walk / static_cast<double>(state.iterations());
+}
+
+BENCHMARK(BM_TreeEndingAtAnUnspellableLeaf)
+    ->ArgNames({"keys", "depth"})
+    ->Args({0, 1})
+    ->Args({1000, 10})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 }  // namespace
 }  // namespace kvt::bench
