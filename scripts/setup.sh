@@ -6,7 +6,7 @@ set -eu
 packages="build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   g++-mingw-w64-i686 wine wine32:i386
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libpng-dev libjpeg-dev libcli11-dev nlohmann-json3-dev"
+  libpng-dev libjpeg-dev libexif-dev libcli11-dev nlohmann-json3-dev"
 
 missing=""
 for p in $packages; do

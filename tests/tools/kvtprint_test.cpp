@@ -234,12 +234,12 @@ TEST_F(KvtprintProgram, UnreadablePictureFailsAndLeavesNoOutput) {
     pictures.insert(pictures.end(), {"-o", out});
     ProgramRun run = RunProgram(KVTPRINT_PROGRAM, pictures);
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.err, "kvtprint: cannot read " + bad + ": not a PNG or JPEG file\n");
+    EXPECT_EQ(run.err, "kvtprint: cannot read " + bad + ": it is not a PNG or JPEG picture\n");
     EXPECT_FALSE(std::filesystem::exists(out));
   }
   ProgramRun missing = RunProgram(KVTPRINT_PROGRAM, {dir_.File("absent.jpg"), "-o", out});
   EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_EQ(missing.err, "kvtprint: cannot read " + dir_.File("absent.jpg") + ": No such file or directory\n");
+  EXPECT_EQ(missing.err, "kvtprint: cannot read " + dir_.File("absent.jpg") + ": the file does not exist\n");
 }
 
 TEST_F(KvtprintProgram, UsageErrorsExitWithTwo) {

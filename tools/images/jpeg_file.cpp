@@ -1,18 +1,27 @@
 // libjpeg behind the image helpers. libjpeg reports errors through an exit
 // hook that must not return; ours longjmps back into a small guarded
 // function that holds no objects with destructors, so nothing is skipped.
+//
+// A decoder warning (a cut file, damaged data) is an error here: libjpeg
+// would fill what it could not decode with grey and carry on, and that grey
+// would be printed as if it were the picture.
 #include "jpeg_file.h"
 
 // jpeglib.h needs size_t and FILE declared first.
 #include <cstddef>
 #include <cstdio>
 
+#include <jerror.h>
 #include <jpeglib.h>
+#include <libexif/exif-data.h>
 
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
 
+#include <vector>
+
+#include "orientation.h"
 #include "stdio_file.h"
 
 namespace kvt::image {
@@ -23,6 +32,7 @@ struct JpegError {
   jpeg_error_mgr manager;  // first member: libjpeg sees only this part
   std::jmp_buf jump;
   char message[JMSG_LENGTH_MAX];
+  bool warningsFail = false;
 };
 
 void OnJpegError(j_common_ptr info) {
@@ -31,15 +41,61 @@ void OnJpegError(j_common_ptr info) {
   std::longjmp(error->jump, 1);
 }
 
-// Warnings (a few corrupt bytes, for instance) are not worth a line.
-void OnJpegMessage(j_common_ptr) {}
+// Level -1 is a warning; the others are trace messages, never shown.
+void OnJpegMessage(j_common_ptr info, int level) {
+  auto *error = reinterpret_cast<JpegError *>(info->err);
+  if (level < 0 && error->warningsFail) OnJpegError(info);
+}
 
-JpegError *InstallErrorHandler(JpegError &error) {
+JpegError *InstallErrorHandler(JpegError &error, bool warningsFail) {
   jpeg_std_error(&error.manager);
   error.manager.error_exit = OnJpegError;
-  error.manager.output_message = OnJpegMessage;
+  error.manager.emit_message = OnJpegMessage;
   error.message[0] = 0;
+  error.warningsFail = warningsFail;
   return &error;
+}
+
+// libjpeg's own words for a damaged file, as a reader of the file would say
+// it.
+std::string ReadFailure(const j_decompress_ptr info, const JpegError &error) {
+  if (info->err->msg_code == JWRN_JPEG_EOF) return "the file is cut short";
+  if (info->err->msg_code == JERR_NO_SOI) return "it is not a JPEG picture";
+  return std::string("the file is damaged (") + error.message + ")";
+}
+
+constexpr unsigned kExifMarker = JPEG_APP0 + 1;
+constexpr size_t kExifHeader = 6;  // "Exif\0\0"
+
+// The EXIF orientation (1..8) in the markers libjpeg kept, or 1.
+int ExifOrientation(const jpeg_decompress_struct &info) {
+  for (jpeg_saved_marker_ptr marker = info.marker_list; marker != nullptr; marker = marker->next) {
+    if (marker->marker != kExifMarker || marker->data_length < kExifHeader ||
+        std::memcmp(marker->data, "Exif\0\0", kExifHeader) != 0) {
+      continue;
+    }
+    ExifData *data = exif_data_new_from_data(marker->data, marker->data_length);
+    if (data == nullptr) return 1;
+    int orientation = 1;
+    ExifEntry *entry = exif_content_get_entry(data->ifd[EXIF_IFD_0], EXIF_TAG_ORIENTATION);
+    if (entry != nullptr && entry->format == EXIF_FORMAT_SHORT && entry->components >= 1 && entry->size >= 2) {
+      orientation = exif_get_short(entry->data, exif_data_get_byte_order(data));
+    }
+    exif_data_unref(data);
+    return orientation;
+  }
+  return 1;
+}
+
+// CMYK samples to RGB. Adobe's files store the inks inverted (255 = no ink).
+void CmykToRgb(const uint8_t *cmyk, uint8_t *rgb, size_t pixels, bool inverted) {
+  for (size_t i = 0; i < pixels; ++i, cmyk += 4, rgb += 3) {
+    const unsigned k = inverted ? cmyk[3] : 255u - cmyk[3];
+    for (int c = 0; c < 3; ++c) {
+      const unsigned ink = inverted ? cmyk[c] : 255u - cmyk[c];
+      rgb[c] = static_cast<uint8_t>((ink * k + 127) / 255);
+    }
+  }
 }
 
 struct Decompressor {
@@ -61,30 +117,36 @@ struct Compressor {
 };
 
 bool GuardedReadHeader(Decompressor *d, std::FILE *file) {
-  d->info.err = &InstallErrorHandler(d->error)->manager;
+  d->info.err = &InstallErrorHandler(d->error, true)->manager;
   if (setjmp(d->error.jump)) return false;
   jpeg_create_decompress(&d->info);
   d->created = true;
   jpeg_stdio_src(&d->info, file);
+  jpeg_save_markers(&d->info, kExifMarker, 0xFFFF);
   jpeg_read_header(&d->info, TRUE);
-  d->info.out_color_space = JCS_RGB;
+  const bool inks = d->info.jpeg_color_space == JCS_CMYK || d->info.jpeg_color_space == JCS_YCCK;
+  d->info.out_color_space = inks ? JCS_CMYK : JCS_RGB;
   jpeg_calc_output_dimensions(&d->info);
   return true;
 }
 
-bool GuardedDecode(Decompressor *d, uint8_t *pixels, size_t rowBytes) {
+// Decodes into `pixels` (RGB rows of `rowBytes`); CMYK rows pass through
+// `cmykRow` (width * 4 bytes) on the way.
+bool GuardedDecode(Decompressor *d, uint8_t *pixels, size_t rowBytes, uint8_t *cmykRow) {
   if (setjmp(d->error.jump)) return false;
   jpeg_start_decompress(&d->info);
   while (d->info.output_scanline < d->info.output_height) {
-    JSAMPROW row = pixels + size_t{d->info.output_scanline} * rowBytes;
+    uint8_t *out = pixels + size_t{d->info.output_scanline} * rowBytes;
+    JSAMPROW row = cmykRow != nullptr ? cmykRow : out;
     jpeg_read_scanlines(&d->info, &row, 1);
+    if (cmykRow != nullptr) CmykToRgb(cmykRow, out, d->info.output_width, d->info.saw_Adobe_marker);
   }
   jpeg_finish_decompress(&d->info);
   return true;
 }
 
 bool GuardedEncode(Compressor *c, std::FILE *file, const RgbImage *image, int quality) {
-  c->info.err = &InstallErrorHandler(c->error)->manager;
+  c->info.err = &InstallErrorHandler(c->error, false)->manager;
   if (setjmp(c->error.jump)) return false;
   jpeg_create_compress(&c->info);
   c->created = true;
@@ -107,31 +169,35 @@ bool GuardedEncode(Compressor *c, std::FILE *file, const RgbImage *image, int qu
 
 }  // namespace
 
-bool ReadJpeg(std::FILE *file, RgbImage &out, std::string &error) {
+bool ReadJpeg(std::FILE *file, RgbImage &out, std::string &error, uint64_t maxPixels) {
   Decompressor d;
   if (!GuardedReadHeader(&d, file)) {
-    error = d.error.message;
+    error = ReadFailure(&d.info, d.error);
     return false;
   }
+  // The saved markers go with the decoder's image memory when it finishes.
+  const int orientation = ExifOrientation(d.info);
   const uint64_t width = d.info.output_width;
   const uint64_t height = d.info.output_height;
-  if (width * height > kMaxPicturePixels) {
-    error = "picture of " + std::to_string(width) + "x" + std::to_string(height) + " is too large";
+  if (width * height > maxPixels) {
+    error = TooLarge(width, height, maxPixels);
     return false;
   }
-  if (d.info.output_components != 3) {
-    error = "unsupported JPEG colour layout";
+  const bool inks = d.info.out_color_space == JCS_CMYK;
+  if (d.info.output_components != (inks ? 4 : 3)) {
+    error = "its colour layout is not supported";
     return false;
   }
   RgbImage result;
   result.width = static_cast<uint32_t>(width);
   result.height = static_cast<uint32_t>(height);
   result.pixels.resize(width * height * 3);
-  if (!GuardedDecode(&d, result.pixels.data(), result.RowBytes())) {
-    error = d.error.message;
+  std::vector<uint8_t> cmykRow(inks ? width * 4 : 0);
+  if (!GuardedDecode(&d, result.pixels.data(), result.RowBytes(), inks ? cmykRow.data() : nullptr)) {
+    error = ReadFailure(&d.info, d.error);
     return false;
   }
-  out = std::move(result);
+  out = Oriented(std::move(result), orientation);
   return true;
 }
 

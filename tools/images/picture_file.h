@@ -8,8 +8,11 @@
 
 namespace kvt::image {
 
-// Loads a PNG or JPEG file. On failure `error` is a short reason such as
-// "not a PNG or JPEG file", without the path.
-bool LoadPicture(const std::string &path, RgbImage &out, std::string &error);
+// Loads a PNG or JPEG file as it is meant to be seen (see ReadPng and
+// ReadJpeg). On failure `error` is a short reason in the user's words, such
+// as "it is not a PNG or JPEG picture" or "the file is cut short", without
+// the path. Pictures of more than `maxPixels` pixels are refused.
+bool LoadPicture(const std::string &path, RgbImage &out, std::string &error,
+                 uint64_t maxPixels = kDefaultMaxPicturePixels);
 
 }  // namespace kvt::image

@@ -1,7 +1,11 @@
-// libpng behind the image helpers. Reading uses libpng's simplified API; the
-// row writer uses the classic API, whose errors arrive by longjmp: every
-// setjmp lives in a small function that holds no objects with destructors,
-// so the jump never skips one.
+// libpng behind the image helpers, through its classic API, whose errors
+// arrive by longjmp: every setjmp lives in a small function that holds no
+// objects with destructors, so the jump never skips one.
+//
+// Reading keeps the samples as they are stored: a PNG without colour-space
+// chunks is sRGB, and 16-bit samples are scaled to 8 bits, not taken as
+// linear light. Palette, grey and low bit depths are expanded to RGB, and
+// transparency is laid over white paper.
 #include "png_file.h"
 
 #include <png.h>
@@ -9,17 +13,13 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
+#include <vector>
 
 #include "stdio_file.h"
 
 namespace kvt::image {
 
 namespace {
-
-struct ImageReadGuard {
-  png_image *image;
-  ~ImageReadGuard() { png_image_free(image); }
-};
 
 struct PngErrorText {
   char message[256] = {};
@@ -31,13 +31,88 @@ void OnPngError(png_structp png, png_const_charp message) {
   png_longjmp(png, 1);
 }
 
+// Warnings are about ancillary chunks (a damaged text or time chunk, say),
+// which are dropped; the picture itself is whole.
 void OnPngWarning(png_structp, png_const_charp) {}
+
+// 403 dots per inch, as libpng wants it: dots per metre.
+constexpr png_uint_32 kDotsPerMetre = 15866;
+
+struct PngReader {
+  png_structp png = nullptr;
+  png_infop info = nullptr;
+  PngErrorText errorText;
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  int channels = 0;  // 3, or 4 with alpha, after the transformations
+  bool interlaced = false;
+  ~PngReader() {
+    if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+  }
+};
+
+bool GuardedReadInfo(PngReader *r, std::FILE *file) {
+  if (setjmp(png_jmpbuf(r->png))) return false;
+  png_init_io(r->png, file);
+  png_read_info(r->png, r->info);
+  r->width = png_get_image_width(r->png, r->info);
+  r->height = png_get_image_height(r->png, r->info);
+  const png_byte colour = png_get_color_type(r->png, r->info);
+  const png_byte depth = png_get_bit_depth(r->png, r->info);
+  if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(r->png);
+  if (colour == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(r->png);
+  if (png_get_valid(r->png, r->info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(r->png);
+  if (depth == 16) png_set_scale_16(r->png);
+  if (colour == PNG_COLOR_TYPE_GRAY || colour == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(r->png);
+  r->interlaced = png_set_interlace_handling(r->png) > 1;
+  png_read_update_info(r->png, r->info);
+  r->channels = png_get_channels(r->png, r->info);
+  return r->channels == 3 || r->channels == 4;
+}
+
+// Reads all rows; `rows` points at each row's place.
+bool GuardedReadImage(PngReader *r, png_bytepp rows) {
+  if (setjmp(png_jmpbuf(r->png))) return false;
+  png_read_image(r->png, rows);
+  png_read_end(r->png, nullptr);
+  return true;
+}
+
+// Reads the next row into `row`.
+bool GuardedReadRow(PngReader *r, png_bytep row) {
+  if (setjmp(png_jmpbuf(r->png))) return false;
+  png_read_row(r->png, row, nullptr);
+  return true;
+}
+
+bool GuardedReadEnd(PngReader *r) {
+  if (setjmp(png_jmpbuf(r->png))) return false;
+  png_read_end(r->png, nullptr);
+  return true;
+}
+
+// A pixel with alpha laid over white paper.
+void OverWhite(const uint8_t *rgba, uint8_t *rgb, size_t pixels) {
+  for (size_t i = 0; i < pixels; ++i, rgba += 4, rgb += 3) {
+    const unsigned alpha = rgba[3];
+    for (int c = 0; c < 3; ++c) rgb[c] = static_cast<uint8_t>((rgba[c] * alpha + 255 * (255 - alpha) + 127) / 255);
+  }
+}
+
+// libpng's own words for a damaged file, as a reader of the file would say it.
+std::string ReadFailure(const char *libpngMessage) {
+  const std::string message = libpngMessage;
+  if (message == "Read Error") return "the file is cut short";
+  if (message.empty()) return "the file is damaged";
+  return "the file is damaged (" + message + ")";
+}
 
 bool GuardedWriteHeader(png_structp png, png_infop info, std::FILE *file, uint32_t width, uint32_t height) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_init_io(png, file);
   png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                PNG_FILTER_TYPE_DEFAULT);
+  png_set_pHYs(png, info, kDotsPerMetre, kDotsPerMetre, PNG_RESOLUTION_METER);
   // Pages are large and flat; fast compression keeps kvtspool quick.
   png_set_compression_level(png, 3);
   png_write_info(png, info);
@@ -58,27 +133,48 @@ bool GuardedWriteEnd(png_structp png, png_infop info) {
 
 }  // namespace
 
-bool ReadPng(std::FILE *file, RgbImage &out, std::string &error) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  ImageReadGuard guard{&image};
-  if (!png_image_begin_read_from_stdio(&image, file)) {
-    error = image.message;
+bool ReadPng(std::FILE *file, RgbImage &out, std::string &error, uint64_t maxPixels) {
+  PngReader r;
+  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.errorText, OnPngError, OnPngWarning);
+  if (r.png) r.info = png_create_info_struct(r.png);
+  if (!r.png || !r.info) {
+    error = "out of memory";
     return false;
   }
-  if (uint64_t{image.width} * image.height > kMaxPicturePixels) {
-    error = "picture of " + std::to_string(image.width) + "x" + std::to_string(image.height) + " is too large";
+  if (!GuardedReadInfo(&r, file)) {
+    error = r.errorText.message[0] != 0 ? ReadFailure(r.errorText.message) : "unsupported PNG colour layout";
     return false;
   }
-  image.format = PNG_FORMAT_RGB;
+  if (uint64_t{r.width} * r.height > maxPixels) {
+    error = TooLarge(r.width, r.height, maxPixels);
+    return false;
+  }
   RgbImage result;
-  result.width = image.width;
-  result.height = image.height;
-  result.pixels.resize(PNG_IMAGE_SIZE(image));
-  png_color white{255, 255, 255};
-  if (!png_image_finish_read(&image, &white, result.pixels.data(), 0, nullptr)) {
-    error = image.message;
+  result.width = r.width;
+  result.height = r.height;
+  result.pixels.resize(result.RowBytes() * r.height);
+  bool ok = true;
+  if (r.channels == 3 && r.interlaced) {
+    std::vector<png_bytep> rows(r.height);
+    for (png_uint_32 y = 0; y < r.height; ++y) rows[y] = result.Row(y);
+    ok = GuardedReadImage(&r, rows.data());
+  } else if (r.channels == 4 && r.interlaced) {
+    // Every pass revisits every row: the alpha must wait for the last one.
+    std::vector<uint8_t> rgba(size_t{r.width} * 4 * r.height);
+    std::vector<png_bytep> rows(r.height);
+    for (png_uint_32 y = 0; y < r.height; ++y) rows[y] = rgba.data() + size_t{y} * r.width * 4;
+    ok = GuardedReadImage(&r, rows.data());
+    if (ok) OverWhite(rgba.data(), result.pixels.data(), size_t{r.width} * r.height);
+  } else {
+    std::vector<uint8_t> rgba(r.channels == 4 ? size_t{r.width} * 4 : 0);
+    for (png_uint_32 y = 0; ok && y < r.height; ++y) {
+      ok = GuardedReadRow(&r, r.channels == 4 ? rgba.data() : result.Row(y));
+      if (ok && r.channels == 4) OverWhite(rgba.data(), result.Row(y), r.width);
+    }
+    ok = ok && GuardedReadEnd(&r);
+  }
+  if (!ok) {
+    error = ReadFailure(r.errorText.message);
     return false;
   }
   out = std::move(result);

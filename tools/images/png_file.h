@@ -1,5 +1,5 @@
 // PNG reading and writing with libpng. Pages can be written row by row, so a
-// whole page never has to be held in memory.
+// whole page never has to be held in memory; they are marked 403 dpi.
 #pragma once
 
 #include <cstdint>
@@ -12,9 +12,11 @@
 
 namespace kvt::image {
 
-// Reads an open PNG stream into 8-bit RGB; transparency is composed onto
-// white paper and 16-bit channels are reduced to 8 bits.
-bool ReadPng(std::FILE *file, RgbImage &out, std::string &error);
+// Reads an open PNG stream into 8-bit RGB: palette and grey pictures are
+// expanded, 16-bit samples scaled to 8 bits, transparency laid over white
+// paper. A damaged or cut file, or one of more than `maxPixels` pixels
+// (refused before they are allocated), fails with a reason in `error`.
+bool ReadPng(std::FILE *file, RgbImage &out, std::string &error, uint64_t maxPixels = kDefaultMaxPicturePixels);
 
 bool WritePng(const std::string &path, const RgbImage &image, std::string &error);
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace kvt::image {
@@ -46,7 +47,12 @@ struct RgbImage {
   }
 };
 
-// Pictures larger than this are refused before their pixels are allocated.
-inline constexpr uint64_t kMaxPicturePixels = 64'000'000;
+// Pictures larger than this are refused, unless the caller allows more,
+// before their pixels are allocated.
+inline constexpr uint64_t kDefaultMaxPicturePixels = 200'000'000;
+
+// "the picture is 60000 x 60000 pixels, more than the limit of 200
+// megapixels".
+std::string TooLarge(uint64_t width, uint64_t height, uint64_t maxPixels);
 
 }  // namespace kvt::image

@@ -1,7 +1,8 @@
 // kvtprint: prints pictures (PNG or JPEG, one per page) or the built-in test
 // page through the KVT-RZ4 driver on a printer of a machine, and writes the
-// job's spool stream to a file. Exit status 0 when the job was printed, 1
-// when it failed, 2 for a usage error.
+// job's spool stream to a file or standard output. Exit status 0 when the
+// job was printed, 1 when it failed, 2 for a usage error. A job that fails
+// leaves the output path as it was.
 #include <CLI/CLI.hpp>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "job_file.h"
 #include "print_job.h"
 #include "print_machine.h"
 
@@ -24,7 +26,9 @@ constexpr int kExitUsage = 2;
 
 struct Options {
   JobRequest request;
-  std::string paper = "postcard";
+  std::string output;
+  PaperKind paper = PaperKind::Postcard;
+  uint64_t maxMegapixels = kvt::image::kDefaultMaxPicturePixels / 1'000'000;
   std::string language = "en";
   std::string machineDir;
   bool border = false;
@@ -38,10 +42,18 @@ struct Options {
 void DefineOptions(CLI::App &app, Options &o) {
   PrintSettings &s = o.request.settings;
   app.add_option("PICTURE", o.request.pictures, "PNG or JPEG pictures, one per page (none: the test page)");
-  app.add_option("-o,--output", o.request.outputPath, "file that receives the job's spool stream")->required();
-  app.add_option("--paper", o.paper, "paper: postcard, 3.5x5 or small")
-      ->check(CLI::IsMember({"postcard", "3.5x5", "small"}))
-      ->capture_default_str();
+  app.add_option("-o,--output", o.output, "file that receives the job's spool stream; - for standard output")
+      ->required();
+  app.add_option_function<std::string>(
+      "--paper",
+      [&o](const std::string &name) {
+        std::optional<PaperKind> kind = PaperKindFromName(name);
+        if (!kind)
+          throw CLI::ValidationError("--paper", "unknown paper \"" + name + "\"; use postcard, 3.5x5 or small");
+        o.paper = *kind;
+      },
+      "paper: postcard, 3.5x5 or small, or a form name such as \"Post card\" (letter case does not matter); "
+      "default postcard");
   CLI::Option *border = app.add_flag("--border", o.border, "print with a white border");
   CLI::Option *borderless = app.add_flag("--borderless", o.borderless, "print to the paper's edges (default)");
   border->excludes(borderless);
@@ -62,15 +74,31 @@ void DefineOptions(CLI::App &app, Options &o) {
       ->capture_default_str();
   app.add_option("--machine", o.machineDir, "print on the machine saved in DIR instead of a fresh one");
   app.add_option("--printer", o.request.printerName, "printer to print on")->capture_default_str();
+  app.add_option("--max-megapixels", o.maxMegapixels, "largest picture to accept, in millions of pixels")
+      ->check(CLI::Range(uint64_t{1}, uint64_t{4000}))
+      ->capture_default_str();
+  app.set_version_flag("--version", std::string("kvtprint ") + KVT_VERSION);
+  app.footer(
+      "Exit status:\n"
+      "  0  the job was printed and written to the output\n"
+      "  1  the job failed; the output was left as it was\n"
+      "  2  the command line is wrong");
 }
 
-void FinishOptions(Options &o) {
-  o.request.settings.paper = *PaperKindFromName(o.paper);
+// What the options mean together; false with a message when they cannot.
+bool FinishOptions(Options &o, std::string &error) {
+  if (o.paper == PaperKind::Small && o.borderless) {
+    error = "Small paper has no borderless form; leave out --borderless";
+    return false;
+  }
+  o.request.settings.paper = o.paper;
   o.request.settings.language = *LanguageFromName(o.language);
   o.request.settings.border = o.border;
   if (o.portrait) o.request.orientation = Orientation::Portrait;
   if (o.landscape) o.request.orientation = Orientation::Landscape;
   o.request.placement = o.fit ? Placement::Fit : Placement::Fill;
+  o.request.maxPicturePixels = o.maxMegapixels * 1'000'000;
+  return true;
 }
 
 // A progress line on the terminal, rewritten after each band.
@@ -81,27 +109,28 @@ void ShowProgress(int page, int pages, LONG rowsDone, LONG rows) {
   std::fflush(stderr);
 }
 
-int Run(const Options &o) {
+int Fail(const std::string &error) {
+  std::cerr << "kvtprint: " << error << '\n';
+  return kExitFailure;
+}
+
+int Run(Options &o) {
   std::string error;
+  std::optional<JobFile> output = JobFile::Create(o.output, error);
+  if (!output) return Fail(error);
+  o.request.outputPath = output->WorkPath();
+  o.request.outputName = o.output == "-" ? "the standard output" : o.output;
   bool ready = o.machineDir.empty()
                    ? PrepareBuiltInMachine({o.request.settings.language, o.request.settings.paper, "LPT1:"}, error)
                    : LoadSavedMachine(o.machineDir, o.request.settings.language, error);
-  if (!ready) {
-    std::cerr << "kvtprint: " << error << '\n';
-    return kExitFailure;
-  }
+  if (!ready) return Fail(error);
   UniquePrinter printer = OpenPrinterForJob(o.request.printerName, error);
-  if (!printer) {
-    std::cerr << "kvtprint: " << error << '\n';
-    return kExitFailure;
-  }
+  if (!printer) return Fail(error);
   JobProgress progress;
   if (isatty(STDERR_FILENO)) progress = ShowProgress;
   JobOutcome outcome = RunPrintJob(printer.Get(), o.request, progress);
-  if (!outcome.ok) {
-    std::cerr << "kvtprint: " << outcome.error << '\n';
-    return kExitFailure;
-  }
+  if (!outcome.ok) return Fail(outcome.error);
+  if (!output->Commit(error)) return Fail(error);
   return kExitOk;
 }
 
@@ -113,10 +142,18 @@ int main(int argc, char **argv) {
   DefineOptions(app, options);
   try {
     app.parse(argc, argv);
+  } catch (const CLI::CallForHelp &e) {
+    return app.exit(e);
+  } catch (const CLI::CallForVersion &e) {
+    return app.exit(e);
   } catch (const CLI::ParseError &e) {
-    int code = app.exit(e);
-    return code == 0 ? kExitOk : kExitUsage;
+    std::cerr << "kvtprint: " << e.what() << "\nkvtprint: kvtprint --help lists the options\n";
+    return kExitUsage;
   }
-  FinishOptions(options);
+  std::string error;
+  if (!FinishOptions(options, error)) {
+    std::cerr << "kvtprint: " << error << '\n';
+    return kExitUsage;
+  }
   return Run(options);
 }

@@ -2,6 +2,9 @@
 #include "paper_catalog.h"
 
 #include <array>
+#include <string>
+
+#include "utf.h"
 
 namespace kvt::print {
 
@@ -23,12 +26,26 @@ constexpr std::array<FormSize, 3> kFormSizes{{
     {89940, 101600, 71662, 95549},
 }};
 
+// Letter case of the Latin letters does not matter in names the user types.
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char &ch : lower) {
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  }
+  return lower;
+}
+
 }  // namespace
 
 std::optional<PaperKind> PaperKindFromName(std::string_view name) {
-  if (name == "postcard") return PaperKind::Postcard;
-  if (name == "3.5x5") return PaperKind::Photo3_5x5;
-  if (name == "small") return PaperKind::Small;
+  const std::string wanted = LowerAscii(name);
+  constexpr std::array<std::string_view, 3> kShortNames{"postcard", "3.5x5", "small"};
+  for (size_t kind = 0; kind < kShortNames.size(); ++kind) {
+    if (wanted == kShortNames[kind]) return static_cast<PaperKind>(kind);
+    for (std::u16string_view form : kFormNames[kind]) {
+      if (wanted == LowerAscii(text::Utf16ToUtf8(form))) return static_cast<PaperKind>(kind);
+    }
+  }
   return std::nullopt;
 }
 

@@ -14,7 +14,8 @@ namespace kvt::print {
 enum class PaperKind { Postcard = 0, Photo3_5x5 = 1, Small = 2 };
 enum class Language { English, German, French, Spanish, Japanese };
 
-// "postcard", "3.5x5", "small" and "en", "de", "fr", "es", "ja".
+// "postcard", "3.5x5", "small", or any language's form name ("Post card",
+// "Kleinformat", ...), letter case aside; "en", "de", "fr", "es", "ja".
 std::optional<PaperKind> PaperKindFromName(std::string_view name);
 std::optional<Language> LanguageFromName(std::string_view name);
 

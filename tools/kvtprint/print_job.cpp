@@ -10,6 +10,7 @@
 
 #include "hooks.h"
 #include "picture_file.h"
+#include "system_text.h"
 #include "test_page.h"
 #include "utf.h"
 
@@ -33,14 +34,10 @@ class Job {
     const int pages = request_.pictures.empty() ? 1 : static_cast<int>(request_.pictures.size());
     for (int page = 1; page <= pages && outcome_.error.empty(); ++page) PrintPage(page, pages);
     if (dc_ && dc_->DocOpen()) {
-      if (!dc_->EndDoc(!outcome_.error.empty()) && outcome_.error.empty())
-        Fail("ending the document failed: " + dc_->Failure());
+      SetLastError(ERROR_SUCCESS);
+      if (!dc_->EndDoc(!outcome_.error.empty()) && outcome_.error.empty()) FailWriting("ending the job");
     }
     dc_.reset();
-    if (!outcome_.error.empty() && docStarted_ && !request_.outputPath.empty()) {
-      std::error_code ignored;
-      std::filesystem::remove(request_.outputPath, ignored);
-    }
     outcome_.ok = outcome_.error.empty();
     return outcome_;
   }
@@ -48,6 +45,30 @@ class Job {
  private:
   void Fail(std::string error) {
     if (outcome_.error.empty()) outcome_.error = std::move(error);
+  }
+
+  // A step of the job failed; the thread's last error says why. Errors of
+  // the output are told as such, whatever step met them.
+  void FailWriting(const std::string &step) {
+    const DWORD code = GetLastError();
+    switch (code) {
+      case ERROR_DISK_FULL:
+      case ERROR_WRITE_FAULT:
+      case ERROR_ACCESS_DENIED:
+      case ERROR_PATH_NOT_FOUND:
+        Fail("cannot write " + OutputName() + ": " + text::ReasonOfWin32(code));
+        return;
+      case ERROR_SUCCESS:
+        Fail(step + " failed: the printer driver stopped");
+        return;
+      default:
+        Fail(step + " failed: " + text::ReasonOfWin32(code));
+    }
+  }
+
+  std::string OutputName() const {
+    if (!request_.outputName.empty()) return request_.outputName;
+    return request_.outputPath.empty() ? "the printer's port" : request_.outputPath;
   }
 
   bool Load(int page, PageContent &content) {
@@ -58,7 +79,7 @@ class Job {
     const std::string &path = request_.pictures[page - 1];
     image::RgbImage loaded;
     std::string error;
-    if (!image::LoadPicture(path, loaded, error)) {
+    if (!image::LoadPicture(path, loaded, error, request_.maxPicturePixels)) {
       Fail("cannot read " + path + ": " + error);
       return false;
     }
@@ -79,7 +100,7 @@ class Job {
       dc_ =
           std::make_unique<platform::PrinterDC>(DrvEnableDriver, hPrinter_, deviceName, &devmode.dm, DrvDisableDriver);
       if (!dc_->Valid()) {
-        Fail("the driver refused the printer: " + dc_->Failure());
+        Fail("the printer driver cannot work with the printer \"" + request_.printerName + "\"");
         return false;
       }
       const std::u16string title =
@@ -89,14 +110,16 @@ class Job {
       const std::u16string output = request_.outputPath.empty()
                                         ? u""
                                         : text::Utf8ToUtf16(std::filesystem::absolute(request_.outputPath).string());
+      SetLastError(ERROR_SUCCESS);
       if (!dc_->StartDoc(title, output)) {
-        Fail("cannot start the document: " + dc_->Failure());
+        FailWriting("starting the job");
         return false;
       }
       docStarted_ = true;
     } else if (orientation != orientation_) {
+      SetLastError(ERROR_SUCCESS);
       if (!dc_->Reset(&devmode.dm)) {
-        Fail("cannot change the orientation: " + dc_->Failure());
+        FailWriting("changing the orientation for the next page");
         return false;
       }
     }
@@ -134,8 +157,9 @@ class Job {
     if (progress_) {
       bands = [&](int, LONG bandTop, LONG bandHeight) { progress_(page, pages, bandTop + bandHeight, height); };
     }
+    SetLastError(ERROR_SUCCESS);
     if (!dc_->PlayPage(drawing, bands)) {
-      Fail("printing page " + std::to_string(page) + " failed: " + dc_->Failure());
+      FailWriting("printing page " + std::to_string(page));
       return;
     }
     ++outcome_.pages;

@@ -13,6 +13,7 @@
 
 #include "application_settings.h"
 #include "page_layout.h"
+#include "rgb_image.h"
 
 namespace kvt::print {
 
@@ -22,7 +23,9 @@ struct JobRequest {
   Placement placement = Placement::Fill;
   std::vector<std::string> pictures;  // none: the test page
   std::string outputPath;             // host path; empty: the printer's port
+  std::string outputName;             // how messages name the output; empty: outputPath
   std::string printerName = "KVT-RZ4";
+  uint64_t maxPicturePixels = image::kDefaultMaxPicturePixels;
 };
 
 // Called after each band: page counts from 1; rows of the page done so far.
@@ -34,8 +37,8 @@ struct JobOutcome {
   int pages = 0;
 };
 
-// Prints on the open printer `hPrinter`. On failure an output file that was
-// started is removed.
+// Prints on the open printer `hPrinter`. On failure the output file holds
+// whatever was written; removing it is the caller's business (see JobFile).
 JobOutcome RunPrintJob(HANDLE hPrinter, const JobRequest &request, const JobProgress &progress = {});
 
 }  // namespace kvt::print

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "system_text.h"
 #include "utf.h"
 #include "wide_buffer.h"
 
@@ -13,8 +14,9 @@ namespace kvt::print {
 
 namespace {
 
-std::string LastErrorText(const char *call) {
-  return std::string(call) + " failed with error " + std::to_string(GetLastError());
+// What went wrong in setting up the built-in printer, in words.
+std::string SetupFailure(const std::string &step, DWORD code = GetLastError()) {
+  return "cannot set up the built-in printer (" + step + "): " + text::ReasonOfWin32(code);
 }
 
 bool AddForms(HANDLE printer, Language language, std::string &error) {
@@ -28,7 +30,7 @@ bool AddForms(HANDLE printer, Language language, std::string &error) {
     form.Size = {size.paperWidth, size.paperHeight};
     form.ImageableArea = {0, 0, size.imageWidth, size.imageHeight};
     if (!AddFormW(printer, 1, reinterpret_cast<LPBYTE>(&form))) {
-      error = "adding the form \"" + text::Utf16ToUtf8(name) + "\": " + LastErrorText("AddFormW");
+      error = SetupFailure("the form \"" + text::Utf16ToUtf8(name) + "\"");
       return false;
     }
   }
@@ -45,7 +47,7 @@ bool SetTrayData(HANDLE printer, PaperKind tray, std::string &error) {
     status = SetPrinterDataW(printer, tableName.data(), REG_BINARY, reinterpret_cast<LPBYTE>(&kind), sizeof kind);
   }
   if (status != ERROR_SUCCESS) {
-    error = "SetPrinterDataW failed with error " + std::to_string(status);
+    error = SetupFailure("the paper in the tray", status);
     return false;
   }
   return true;
@@ -68,7 +70,7 @@ bool PrepareBuiltInMachine(const BuiltInMachine &machine, std::string &error) {
   driver.pDataFile = dataFile.data();
   driver.pConfigFile = configFile.data();
   if (!AddPrinterDriverA(nullptr, 2, reinterpret_cast<LPBYTE>(&driver))) {
-    error = LastErrorText("AddPrinterDriverA");
+    error = SetupFailure("the driver");
     return false;
   }
 
@@ -80,7 +82,7 @@ bool PrepareBuiltInMachine(const BuiltInMachine &machine, std::string &error) {
   info.pDriverName = driverName.data();
   UniquePrinter printer(AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)));
   if (!printer) {
-    error = LastErrorText("AddPrinterA");
+    error = SetupFailure("the printer");
     return false;
   }
   return AddForms(printer.Get(), machine.language, error) && SetTrayData(printer.Get(), machine.trayPaper, error);
@@ -101,7 +103,7 @@ UniquePrinter OpenPrinterForJob(const std::string &name, std::string &error) {
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
   HANDLE handle = nullptr;
   if (!OpenPrinterW(wide.data(), &handle, &defaults)) {
-    error = "cannot open the printer \"" + name + "\": " + LastErrorText("OpenPrinterW");
+    error = "cannot open the printer \"" + name + "\": " + text::ReasonOfWin32(GetLastError());
     return UniquePrinter();
   }
   return UniquePrinter(handle);

@@ -1,0 +1,260 @@
+// Pictures read the way they look: every PNG colour layout with its true
+// colours (16-bit samples scaled, not gamma-encoded; transparency over
+// white), JPEG pictures turned by their EXIF orientation and converted
+// from CMYK, and damaged files of either kind refused with a reason.
+#include <gtest/gtest.h>
+#include <png.h>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <cstddef>
+#include <cstdio>
+
+#include <jpeglib.h>
+
+#include <cstring>
+#include <vector>
+
+#include "jpeg_file.h"
+#include "picture_file.h"
+#include "test_support.h"
+
+namespace kvt::image {
+namespace {
+
+using test::ReadBytes;
+using test::TempDir;
+using test::WriteBytes;
+
+// A PNG as libpng's classic writer makes it, with no colour-space chunk.
+struct RawPng {
+  uint32_t width, height;
+  int colourType, bitDepth;
+  std::vector<uint8_t> rows;  // packed rows as the file stores them
+  std::vector<png_color> palette;
+  std::vector<uint8_t> paletteAlpha;
+  bool interlaced = false;
+};
+
+void WriteRawPng(const std::string &path, const RawPng &p) {
+  std::FILE *file = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_init_io(png, file);
+  png_set_IHDR(png, info, p.width, p.height, p.bitDepth, p.colourType,
+               p.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  if (!p.palette.empty()) png_set_PLTE(png, info, p.palette.data(), static_cast<int>(p.palette.size()));
+  if (!p.paletteAlpha.empty()) {
+    png_set_tRNS(png, info, p.paletteAlpha.data(), static_cast<int>(p.paletteAlpha.size()), nullptr);
+  }
+  png_write_info(png, info);
+  const size_t rowBytes = p.rows.size() / p.height;
+  std::vector<png_bytep> rows(p.height);
+  for (uint32_t y = 0; y < p.height; ++y) rows[y] = const_cast<uint8_t *>(p.rows.data()) + y * rowBytes;
+  png_write_image(png, rows.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  std::fclose(file);
+}
+
+struct PngCase {
+  const char *name;
+  RawPng png;
+  std::vector<Rgb> want;  // row by row
+};
+
+TEST(PictureColours, EveryPngLayoutReadsAsItLooks) {
+  const PngCase cases[] = {
+      // 0x8080 of 0xFFFF is half way: 128, not 186 as if it were linear light.
+      {"16-bit grey",
+       {3, 1, PNG_COLOR_TYPE_GRAY, 16, {0x80, 0x80, 0, 0, 0xFF, 0xFF}, {}, {}, false},
+       {{128, 128, 128}, {0, 0, 0}, {255, 255, 255}}},
+      {"1-bit grey", {2, 1, PNG_COLOR_TYPE_GRAY, 1, {0x40}, {}, {}, false}, {{0, 0, 0}, {255, 255, 255}}},
+      {"palette",
+       {2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 0}, {{10, 20, 30}, {200, 100, 50}}, {}, false},
+       {{200, 100, 50}, {10, 20, 30}}},
+      {"palette with a clear entry",
+       {2, 1, PNG_COLOR_TYPE_PALETTE, 8, {0, 1}, {{10, 20, 30}, {200, 100, 50}}, {255, 0}, false},
+       {{10, 20, 30}, {255, 255, 255}}},
+      // Half-transparent black over white paper: grey 127.
+      {"grey with alpha",
+       {2, 1, PNG_COLOR_TYPE_GRAY_ALPHA, 8, {0, 128, 50, 255}, {}, {}, false},
+       {{127, 127, 127}, {50, 50, 50}}},
+      {"16-bit RGBA",
+       {1, 1, PNG_COLOR_TYPE_RGB_ALPHA, 16, {0xFF, 0xFF, 0, 0, 0, 0, 0x80, 0x80}, {}, {}, false},
+       {{255, 127, 127}}},
+      {"16-bit RGB",
+       {1, 1, PNG_COLOR_TYPE_RGB, 16, {0x80, 0x80, 0x40, 0x40, 0xFF, 0xFF}, {}, {}, false},
+       {{128, 64, 255}}},
+      {"interlaced RGBA",
+       {3,
+        2,
+        PNG_COLOR_TYPE_RGB_ALPHA,
+        8,
+        {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 0, 0, 0, 0, 9, 9, 9, 255, 0, 0, 0, 255},
+        {},
+        {},
+        true},
+       {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}, {9, 9, 9}, {0, 0, 0}}},
+  };
+  TempDir dir;
+  for (const PngCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteRawPng(dir.File("case.png"), c.png);
+    RgbImage got;
+    std::string error;
+    ASSERT_TRUE(LoadPicture(dir.File("case.png"), got, error)) << error;
+    ASSERT_EQ(got.width, c.png.width);
+    ASSERT_EQ(got.height, c.png.height);
+    for (size_t i = 0; i < c.want.size(); ++i) {
+      const Rgb pixel = got.At(static_cast<uint32_t>(i % got.width), static_cast<uint32_t>(i / got.width));
+      EXPECT_EQ(pixel, c.want[i]) << "pixel " << i << ": " << int(pixel.r) << "," << int(pixel.g) << ","
+                                  << int(pixel.b);
+    }
+  }
+}
+
+// A JPEG of 64 x 32 whose left half is red and right half blue, stored as
+// CMYK (inverted, as Adobe's files store it) when `inks` is given.
+std::vector<uint8_t> RedBlueJpeg(const TempDir &dir, J_COLOR_SPACE inks = JCS_UNKNOWN) {
+  const std::string path = dir.File("made.jpg");
+  std::FILE *file = std::fopen(path.c_str(), "wb");
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  jpeg_stdio_dest(&info, file);
+  info.image_width = 64;
+  info.image_height = 32;
+  const bool cmyk = inks != JCS_UNKNOWN;
+  info.input_components = cmyk ? 4 : 3;
+  info.in_color_space = cmyk ? JCS_CMYK : JCS_RGB;
+  jpeg_set_defaults(&info);
+  if (cmyk) jpeg_set_colorspace(&info, inks);
+  jpeg_set_quality(&info, 95, TRUE);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<uint8_t> row(64 * info.input_components);
+  for (int x = 0; x < 64; ++x) {
+    uint8_t *p = row.data() + x * info.input_components;
+    const bool red = x < 32;
+    // Inverted inks (255 is none) of red and blue read like their RGB
+    // values, with no black.
+    p[0] = red ? 255 : 0, p[1] = 0, p[2] = red ? 0 : 255;
+    if (cmyk) p[3] = 255;
+  }
+  while (info.next_scanline < info.image_height) {
+    JSAMPROW rowPointer = row.data();
+    jpeg_write_scanlines(&info, &rowPointer, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::fclose(file);
+  return ReadBytes(path);
+}
+
+// An APP1 EXIF block holding only the orientation, put right after SOI.
+std::vector<uint8_t> WithOrientation(std::vector<uint8_t> jpeg, uint16_t orientation, bool bigEndian) {
+  std::vector<uint8_t> tiff =
+      bigEndian
+          ? std::vector<uint8_t>{'M',  'M',  0, 42, 0, 0, 0, 8, 0, 1,
+                                 0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, static_cast<uint8_t>(orientation),
+                                 0,    0,    0, 0,  0, 0}
+          : std::vector<uint8_t>{
+                'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, static_cast<uint8_t>(orientation),
+                0,   0,   0,  0, 0, 0, 0};
+  std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+  app1.insert(app1.end(), tiff.begin(), tiff.end());
+  const size_t length = app1.size() - 2;
+  app1[2] = static_cast<uint8_t>(length >> 8);
+  app1[3] = static_cast<uint8_t>(length);
+  jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+  return jpeg;
+}
+
+bool Reddish(Rgb c) { return c.r > 200 && c.g < 60 && c.b < 60; }
+bool Bluish(Rgb c) { return c.b > 200 && c.r < 60 && c.g < 60; }
+
+TEST(PictureColours, JpegsAreTurnedByTheirExifOrientation) {
+  // Where the red half of the stored picture shows once turned: as seen,
+  // (width, height), and which quarter points are red.
+  struct Case {
+    uint16_t orientation;
+    uint32_t width, height;
+    bool redLeft, redTop;  // for 64 x 32 results: left half; 32 x 64: top half
+  };
+  const Case cases[] = {{1, 64, 32, true, false},  {2, 64, 32, false, false}, {3, 64, 32, false, false},
+                        {4, 64, 32, true, false},  {5, 32, 64, false, true},  {6, 32, 64, false, true},
+                        {7, 32, 64, false, false}, {8, 32, 64, false, false}, {9, 64, 32, true, false}};
+  TempDir dir;
+  const std::vector<uint8_t> plain = RedBlueJpeg(dir);
+  for (const Case &c : cases) {
+    for (bool bigEndian : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << (bigEndian ? " MM" : " II"));
+      WriteBytes(dir.File("turned.jpg"), WithOrientation(plain, c.orientation, bigEndian));
+      RgbImage got;
+      std::string error;
+      ASSERT_TRUE(LoadPicture(dir.File("turned.jpg"), got, error)) << error;
+      ASSERT_EQ(got.width, c.width);
+      ASSERT_EQ(got.height, c.height);
+      if (c.width == 64) {
+        EXPECT_TRUE((c.redLeft ? Reddish : Bluish)(got.At(16, 16)));
+        EXPECT_TRUE((c.redLeft ? Bluish : Reddish)(got.At(48, 16)));
+      } else {
+        EXPECT_TRUE((c.redTop ? Reddish : Bluish)(got.At(16, 16)));
+        EXPECT_TRUE((c.redTop ? Bluish : Reddish)(got.At(16, 48)));
+      }
+    }
+  }
+}
+
+TEST(PictureColours, CmykAndYcckJpegsAreConverted) {
+  TempDir dir;
+  for (J_COLOR_SPACE inks : {JCS_CMYK, JCS_YCCK}) {
+    SCOPED_TRACE(inks == JCS_CMYK ? "CMYK" : "YCCK");
+    WriteBytes(dir.File("inks.jpg"), RedBlueJpeg(dir, inks));
+    RgbImage got;
+    std::string error;
+    ASSERT_TRUE(LoadPicture(dir.File("inks.jpg"), got, error)) << error;
+    EXPECT_TRUE(Reddish(got.At(16, 16)));
+    EXPECT_TRUE(Bluish(got.At(48, 16)));
+  }
+}
+
+// A file damaged in a way its decoder only warns about is still refused:
+// what it could not decode would print as grey.
+TEST(PictureColours, DamagedFilesAreRefusedWithTheirCause) {
+  TempDir dir;
+  const std::vector<uint8_t> jpeg = RedBlueJpeg(dir);
+  std::string error;
+  WriteRawPng(dir.File("made.png"), {2, 2, PNG_COLOR_TYPE_RGB, 8, std::vector<uint8_t>(12, 77), {}, {}, false});
+  const std::vector<uint8_t> png = ReadBytes(dir.File("made.png"));
+
+  std::vector<uint8_t> extraneous = jpeg;
+  extraneous.insert(extraneous.end() - 2, 16, 0x12);  // before EOI, more than the decoder reads ahead
+  std::vector<uint8_t> badCrc = png;
+  badCrc[png.size() - 12 - 1] ^= 0xFF;  // the last byte of IDAT's CRC
+  struct Case {
+    const char *name;
+    std::vector<uint8_t> bytes;
+    const char *reason;  // or how it begins
+  };
+  const Case cases[] = {
+      {"JPEG cut in its header", {jpeg.begin(), jpeg.begin() + 20}, "the file is cut short"},
+      {"JPEG cut in its data", {jpeg.begin(), jpeg.begin() + jpeg.size() / 2}, "the file is cut short"},
+      {"JPEG without its end", {jpeg.begin(), jpeg.end() - 2}, "the file is cut short"},
+      {"JPEG with stray bytes", extraneous, "the file is damaged (Corrupt JPEG data: "},
+      {"PNG cut in its header", {png.begin(), png.begin() + 20}, "the file is cut short"},
+      {"PNG cut before its end", {png.begin(), png.end() - 12}, "the file is cut short"},
+      {"PNG with a bad CRC", badCrc, "the file is damaged (IDAT: CRC error)"},
+  };
+  for (const Case &c : cases) {
+    WriteBytes(dir.File("damaged"), c.bytes);
+    RgbImage got;
+    EXPECT_FALSE(LoadPicture(dir.File("damaged"), got, error)) << c.name;
+    EXPECT_EQ(error.rfind(c.reason, 0), 0u) << c.name << ": " << error;
+  }
+}
+
+}  // namespace
+}  // namespace kvt::image
