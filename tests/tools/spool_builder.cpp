@@ -91,8 +91,8 @@ SpoolBuilder &SpoolBuilder::ImageRows(uint32_t width, uint32_t firstRow, uint32_
   return *this;
 }
 
-SpoolBuilder &SpoolBuilder::Page(uint32_t width, uint32_t height, uint32_t band) {
-  Command(0x82).PageSetup(width, height);
+SpoolBuilder &SpoolBuilder::Page(uint32_t width, uint32_t height, uint32_t band, const SettingsValues &values) {
+  Command(0x82).PageSetup(width, height, values);
   for (uint32_t y = 0; y < height; y += band) ImageRows(width, y, std::min(band, height - y));
   return Command(0x83);
 }

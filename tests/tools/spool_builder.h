@@ -39,7 +39,7 @@ class SpoolBuilder {
   // depends on the page row, so that misplaced rows show.
   SpoolBuilder &ImageRows(uint32_t width, uint32_t firstRow, uint32_t rows);
   // A whole page: START_PAGE, PAGE_SETUP, bands of `band` rows, END_PAGE.
-  SpoolBuilder &Page(uint32_t width, uint32_t height, uint32_t band);
+  SpoolBuilder &Page(uint32_t width, uint32_t height, uint32_t band, const SettingsValues &values = {});
   SpoolBuilder &Raw(const std::vector<uint8_t> &bytes);
 
   const std::vector<uint8_t> &Bytes() const { return bytes_; }

@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,8 +38,10 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args) {
+ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args, const std::string &input) {
   TempDir capture;
+  int feed[2];
+  if (pipe(feed) != 0) throw std::runtime_error("pipe failed");
   const std::string outPath = capture.File("stdout");
   const std::string errPath = capture.File("stderr");
   std::vector<std::string> argvText{program};
@@ -52,10 +55,22 @@ ProgramRun RunProgram(const std::string &program, const std::vector<std::string>
   if (child == 0) {
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    if (out < 0 || err < 0 || dup2(feed[0], 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) _exit(127);
+    close(feed[0]);
+    close(feed[1]);
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  close(feed[0]);
+  // A program that stops reading early closes the pipe: that is its answer,
+  // not the test's failure.
+  signal(SIGPIPE, SIG_IGN);
+  for (size_t done = 0; done < input.size();) {
+    const ssize_t wrote = write(feed[1], input.data() + done, input.size() - done);
+    if (wrote <= 0) break;
+    done += static_cast<size_t>(wrote);
+  }
+  close(feed[1]);
   int status = 0;
   if (waitpid(child, &status, 0) != child) throw std::runtime_error("waitpid failed");
   ProgramRun run;

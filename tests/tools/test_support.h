@@ -27,8 +27,9 @@ struct ProgramRun {
   std::string err;
 };
 
-// Runs `program` with `args` (no shell interpretation of the arguments).
-ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args);
+// Runs `program` with `args` (no shell interpretation of the arguments),
+// feeding `input` to its standard input through a pipe.
+ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args, const std::string &input = "");
 
 std::vector<uint8_t> ReadBytes(const std::string &path);
 void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);

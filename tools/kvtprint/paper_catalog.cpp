@@ -4,21 +4,12 @@
 #include <array>
 #include <string>
 
+#include "paper_sheets.h"
 #include "utf.h"
 
 namespace kvt::print {
 
 namespace {
-
-constexpr size_t kLanguages = 5;
-
-// Rows by paper kind, columns by Language.
-constexpr std::array<std::array<std::u16string_view, kLanguages>, 3> kFormNames{{
-    {u"Post card", u"Postkartenformat", u"Carte postale", u"Tarjeta postal",
-     u"\u30DD\u30B9\u30C8\u30AB\u30FC\u30C9\u30B5\u30A4\u30BA"},
-    {u"3.5x5 inch", u"3,5x5 Zoll", u"3.5x5 pouces", u"9 x 13 cm", u"\uFF2C\u30B5\u30A4\u30BA"},
-    {u"Small", u"Kleinformat", u"Petit", u"Peque\u00F1o", u"\u30B9\u30E2\u30FC\u30EB\u30B5\u30A4\u30BA"},
-}};
 
 constexpr std::array<FormSize, 3> kFormSizes{{
     {101600, 152400, 95549, 143324},
@@ -42,7 +33,7 @@ std::optional<PaperKind> PaperKindFromName(std::string_view name) {
   constexpr std::array<std::string_view, 3> kShortNames{"postcard", "3.5x5", "small"};
   for (size_t kind = 0; kind < kShortNames.size(); ++kind) {
     if (wanted == kShortNames[kind]) return static_cast<PaperKind>(kind);
-    for (std::u16string_view form : kFormNames[kind]) {
+    for (std::u16string_view form : paper::FormNames(static_cast<paper::Kind>(kind))) {
       if (wanted == LowerAscii(text::Utf16ToUtf8(form))) return static_cast<PaperKind>(kind);
     }
   }
@@ -75,7 +66,7 @@ LANGID LanguageId(Language language) {
 }
 
 std::u16string FormName(PaperKind kind, Language language) {
-  return std::u16string(kFormNames[static_cast<size_t>(kind)][static_cast<size_t>(language)]);
+  return std::u16string(paper::FormNames(static_cast<paper::Kind>(kind))[static_cast<size_t>(language)]);
 }
 
 FormSize SpoolerFormSize(PaperKind kind) { return kFormSizes[static_cast<size_t>(kind)]; }

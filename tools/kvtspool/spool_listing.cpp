@@ -1,8 +1,11 @@
-// Formats each command record as one line, and the settings image as two.
+// Formats each command record as one line, and the settings image as three:
+// the raw fields, then what they mean for the print.
 #include "spool_listing.h"
 
 #include <array>
 #include <cstdio>
+
+#include "printer_check.h"
 
 namespace kvt::spool {
 
@@ -23,6 +26,15 @@ void PrintSettings(std::ostream &out, const SettingsImage &s) {
       << ", form \"" << s.formName << "\", copies " << s.copies << ", paper size " << s.paperSize << '\n';
   out << kIndent << "private: sRed " << s.red << ", sGreen " << s.green << ", sBlue " << s.blue << ", sDensity "
       << s.density << ", sSharpness " << s.sharpness << ", dwBorder " << s.border << '\n';
+  const paper::Sheet &sheet = SheetOfSettings(s);
+  constexpr double kDotsPerMm = 403 / 25.4;
+  std::array<char, 64> size{};
+  std::snprintf(size.data(), size.size(), "%.1f x %.1f mm", sheet.Width() / kDotsPerMm, sheet.Height() / kDotsPerMm);
+  out << kIndent << "meaning: " << paper::KindName(sheet.kind) << (sheet.border ? " with" : " without")
+      << " border, " << (sheet.landscape ? "landscape" : "portrait") << ", printed area " << sheet.Width() << " x "
+      << sheet.Height() << " dots (" << size.data() << " at 403 dpi); colour levels red " << s.red << "%, green "
+      << s.green << "%, blue " << s.blue << "%; density " << s.density << " (-7..7); sharpness " << s.sharpness
+      << " (0..4); " << s.copies << (s.copies == 1 ? " copy" : " copies") << '\n';
 }
 
 }  // namespace

@@ -36,8 +36,11 @@ class MemorySource final : public ByteSource {
 class FileSource final : public ByteSource {
  public:
   // Opens a regular file; on failure returns null and sets `error` to the
-  // system's reason.
+  // reason in the user's words.
   static std::unique_ptr<FileSource> Open(const std::string &path, std::string &error);
+  // Takes standard input, which may be a pipe, by copying it to an unnamed
+  // temporary file first: its size must be known before it is read.
+  static std::unique_ptr<FileSource> OpenStandardInput(std::string &error);
 
   uint64_t Size() const override { return size_; }
   bool Read(std::span<uint8_t> out) override;
@@ -47,6 +50,7 @@ class FileSource final : public ByteSource {
     void operator()(std::FILE *file) const { std::fclose(file); }
   };
   FileSource(std::unique_ptr<std::FILE, FileCloser> file, uint64_t size) : file_(std::move(file)), size_(size) {}
+  static std::unique_ptr<FileSource> FromFile(std::unique_ptr<std::FILE, FileCloser> file, std::string &error);
 
   std::unique_ptr<std::FILE, FileCloser> file_;
   uint64_t size_;
