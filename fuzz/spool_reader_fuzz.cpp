@@ -3,12 +3,14 @@
 // length the input chooses), so that mutations reach the page and row
 // states that random bytes alone seldom get to. Beyond memory safety it
 // checks what the reader promises its visitors: rows arrive in order, in
-// whole rows, never past the page, and a valid stream has complete pages.
+// whole rows, never past the page, and a valid stream has complete pages;
+// and that the printer's check of each page setup names a place inside it.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "byte_order.h"
+#include "printer_check.h"
 #include "spool_reader.h"
 
 namespace {
@@ -25,6 +27,12 @@ class InvariantCheck final : public SpoolVisitor {
     switch (record.command) {
       case Command::PageSetup:
         Require(record.settings != nullptr && record.width > 0 && record.height > 0);
+        if (std::optional<SpoolError> fault = CheckPageSetup(record)) {
+          Require(fault->offset >= record.offset && fault->offset < record.offset + 16 + kSettingsImageSize);
+        } else {
+          const kvt::paper::Sheet &sheet = SheetOfSettings(*record.settings);
+          Require(record.width == sheet.Width() && record.height == sheet.Height());
+        }
         width_ = record.width;
         height_ = record.height;
         rows_ = 0;
