@@ -39,6 +39,31 @@ INT WINAPI KVT_GetKvtSetupIniString(LPCSTR section, LPCSTR key, LPSTR buffer, DW
 // `*value` when `value` is not null, logs "key=number" and returns 1.
 INT WINAPI KVT_GetKvtSetupIniInt(LPCSTR section, LPCSTR key, INT *value);
 
+// The INI-driven lists of the run's KvtSetup.ini. Each works through its
+// section's "Count" items in order, logging every key it reads and every
+// action; a failed item never stops the list. Path values start with a
+// folder letter (I: Windows\inf, S: Windows\System, W: Windows, and in the
+// copy lists B: the setup directory); the relative path follows from the
+// 8th character (the 9th for B).
+// "DelReg": each key path to KVT_RegDeleteKey (unlocking allowed). Returns 1.
+INT WINAPI KVT_DeleteRegList(void);
+// "DelFile": deletes each file, read-only ones too. Returns 0 when a
+// deletion was refused as access denied, else 1.
+INT WINAPI KVT_DeleteFileList(void);
+// "DelOemInfPNF": each DelInfSec/DelInfKey/DelInfDat triple to
+// KVT_DeleteOemxInf. Returns the last one's result, 1 for an empty list.
+INT WINAPI KVT_DeleteOemxInfList(void);
+// "DelDir": deletes each directory's own entries, then the directory.
+// Returns 1 when the last one was removed (or the list is empty), else 0.
+INT WINAPI KVT_DeleteDirList(void);
+// "CopyFile" (or "MoveFile" when `move` is not 0): copies each Sorc file
+// onto its Dest, replacing it; moving deletes the source once copied.
+// Returns 1.
+INT WINAPI KVT_CopyFileList(INT move);
+// "RemoveDevice": each HID to KVT_RemoveDevice. Returns the last one's
+// result, 1 for an empty list.
+INT WINAPI KVT_DeleteDeviceList(void);
+
 // Registry values of the key that `path` names ("HKEY_LOCAL_MACHINE\Key\...",
 // one of five root names, then one separator byte). Each returns the
 // registry's code (0 on success), never creates a key and logs nothing.

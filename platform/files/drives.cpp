@@ -376,7 +376,26 @@ std::optional<std::string> HostPathOfWindowsPath(const std::string &windowsPath)
 
 using platform::files::CopyPathOut;
 
+namespace {
+
+std::u16string &WindowsDirectoryOverride() {
+  static std::u16string path;
+  return path;
+}
+
+void ResetWindowsDirectory() { WindowsDirectoryOverride().clear(); }
+
+const bool kWindowsDirectoryRegistered = (platform::RegisterResetHook(&ResetWindowsDirectory), true);
+
+}  // namespace
+
+void platform::SetWindowsDirectoryPath(const std::string &windowsPath) {
+  (void)kWindowsDirectoryRegistered;
+  WindowsDirectoryOverride() = platform::AnsiToWide(windowsPath.c_str());
+}
+
 extern "C" UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize) {
+  if (!WindowsDirectoryOverride().empty()) return CopyPathOut(WindowsDirectoryOverride(), lpBuffer, uSize);
   return CopyPathOut(u"C:\\WINDOWS", lpBuffer, uSize);
 }
 

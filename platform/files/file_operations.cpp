@@ -70,26 +70,35 @@ extern "C" BOOL WINAPI DeleteFileA(LPCSTR lpFileName) {
   ResolvedPath path;
   if (!ResolveExisting(lpFileName, &path)) return FALSE;
   const std::string host = path.HostPath();
-  if (path.isDirectory || IsReadOnlyFile(host)) return Fail(ERROR_ACCESS_DENIED);
+  // A mapped image cannot go while it is mapped, whatever its sharing.
+  if (path.isDirectory || IsReadOnlyFile(host) || IsLoadedModule(host)) return Fail(ERROR_ACCESS_DENIED);
   if (!SharingAllowsPath(host, DELETE, kShareAll)) return Fail(ERROR_SHARING_VIOLATION);
+  const std::optional<FileIdentity> identity = IdentityOf(host);
   if (::unlink(host.c_str()) != 0) return Fail(ErrorOfErrno(errno));
+  if (identity) ForgetEntry(*identity);
   return TRUE;
 }
 
 extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   ResolvedPath path;
   if (!ResolveExisting(lpFileName, &path)) return INVALID_FILE_ATTRIBUTES;
-  if (path.isDirectory) return FILE_ATTRIBUTE_DIRECTORY;
-  return FILE_ATTRIBUTE_ARCHIVE | (IsReadOnlyFile(path.HostPath()) ? FILE_ATTRIBUTE_READONLY : 0);
+  const std::string host = path.HostPath();
+  if (path.isDirectory) return FILE_ATTRIBUTE_DIRECTORY | KeptAttributes(host);
+  return FILE_ATTRIBUTE_ARCHIVE | (IsReadOnlyFile(host) ? FILE_ATTRIBUTE_READONLY : 0) | KeptAttributes(host);
 }
 
-// Only the read-only attribute of files is kept; the others are accepted
-// and not stored, and folders keep no attributes.
+// The read-only attribute of a file is its write permission; hidden and
+// system, and all three of a folder, are kept beside the host's entries.
+// Other attributes are accepted and not stored.
 extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   ResolvedPath path;
   if (!ResolveExisting(lpFileName, &path)) return FALSE;
-  if (path.isDirectory) return TRUE;
   const std::string host = path.HostPath();
+  if (path.isDirectory) {
+    KeepAttributes(host, dwFileAttributes);
+    return TRUE;
+  }
+  KeepAttributes(host, dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
   struct stat info {};
   if (::stat(host.c_str(), &info) != 0) return Fail(ErrorOfErrno(errno));
   mode_t mode = info.st_mode & 07777;
@@ -125,7 +134,9 @@ extern "C" BOOL WINAPI RemoveDirectoryA(LPCSTR lpPathName) {
       currentPath.HostPath() == host) {
     return Fail(ERROR_SHARING_VIOLATION);
   }
+  const std::optional<FileIdentity> identity = IdentityOf(host);
   if (::rmdir(host.c_str()) != 0) return Fail(ErrorOfErrno(errno));
+  if (identity) ForgetEntry(*identity);
   return TRUE;
 }
 

@@ -68,6 +68,15 @@ std::optional<FileIdentity> IdentityOf(const std::string &hostPath);
 bool SharingAllows(const FileIdentity &file, DWORD access, DWORD shareMode);
 bool IsOpen(const FileIdentity &file);
 
+// Attributes the host does not keep (hidden, system; read-only of a folder),
+// by the entry's identity; and files mapped as loaded modules, which cannot
+// be deleted. ForgetEntry drops both for an entry that was deleted.
+struct FileIdentity;
+DWORD KeptAttributes(const std::string &host);
+void KeepAttributes(const std::string &host, DWORD attributes);
+void ForgetEntry(const FileIdentity &entry);
+bool IsLoadedModule(const std::string &host);
+
 // Machine lifecycle, called by the kernel's machine functions.
 void ResetFiles();                                    // fresh temporary C:
 void UseDriveCFolder(const std::string &hostFolder);  // a loaded machine's C:

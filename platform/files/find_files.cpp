@@ -75,9 +75,10 @@ bool FillEntry(const std::string &hostPath, std::u16string_view name, WIN32_FIND
   if (::stat(hostPath.c_str(), &info) != 0) return false;
   *data = WIN32_FIND_DATAA{};
   if (S_ISDIR(info.st_mode)) {
-    data->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    data->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY | KeptAttributes(hostPath);
   } else {
-    data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE | ((info.st_mode & S_IWUSR) == 0 ? FILE_ATTRIBUTE_READONLY : 0);
+    data->dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE | ((info.st_mode & S_IWUSR) == 0 ? FILE_ATTRIBUTE_READONLY : 0) |
+                             KeptAttributes(hostPath);
     const auto size = static_cast<uint64_t>(info.st_size);
     data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data->nFileSizeLow = static_cast<DWORD>(size & 0xFFFFFFFFu);

@@ -138,6 +138,16 @@ std::optional<std::string> HostPathOfWindowsPath(const std::string &windowsPath)
 // program's path, as does a reset).
 void SetMainModulePath(const std::string &windowsPath);
 
+// Marks the file at `windowsPath` as mapped by the process as a loaded
+// module (a DLL in use), or no longer: DeleteFileA then fails with
+// ERROR_ACCESS_DENIED, as Windows refuses to delete a mapped image. false
+// for a file that does not exist. A reset forgets every mark.
+bool MarkLoadedModule(const std::string &windowsPath, bool loaded);
+
+// Makes GetWindowsDirectoryA report `windowsPath` ("" restores C:\WINDOWS,
+// as does a reset); the folders of the machine stay where they are.
+void SetWindowsDirectoryPath(const std::string &windowsPath);
+
 // Saves the spooler's part of the machine (drivers, ports, printers with their
 // data values, user forms) to `<dir>/spooler.json`, creating `dir` if needed,
 // copies C: to `<dir>/drive_c` (nothing to copy when C: is that folder), and
