@@ -23,7 +23,9 @@ namespace fs = std::filesystem;
 // A new, empty, hidden folder beside `target`, named for its purpose.
 std::optional<std::string> MakeSiblingFolder(const fs::path &target, const std::string &purpose) {
   static unsigned made = 0;
-  const std::string stem = "." + target.filename().string() + "." + purpose + "-" + std::to_string(::getpid()) + "-";
+  std::string stem(1, '.');
+  stem.append(target.filename().string()).append(1, '.').append(purpose);
+  stem.append(1, '-').append(std::to_string(::getpid())).append(1, '-');
   for (int attempt = 0; attempt < 100; ++attempt) {
     const std::string folder = (target.parent_path() / (stem + std::to_string(++made))).string();
     if (::mkdir(folder.c_str(), 0777) == 0) return folder;
@@ -74,7 +76,8 @@ bool FolderReplacement::Begin(const std::string &target) {
   std::optional<std::string> next = MakeSiblingFolder(path, "saving");
   if (!next) return false;
   next_ = *next;
-  if (replacesFolder_) fs::permissions(next_, status.permissions(), error);
+  if (!replacesFolder_) return true;
+  fs::permissions(next_, status.permissions(), error);
   return !error;
 }
 

@@ -33,10 +33,11 @@ void WriteText(const fs::path &path, const std::string &text) {
 // A registry file as this registry writes one, around `keys`.
 std::string RegistryFile(const std::string &keys) { return "REGEDIT4\r\n\r\n" + keys + "; end of registry\r\n"; }
 
-std::string KeyPathOfDepth(size_t depth) {
-  std::string path = "HKEY_LOCAL_MACHINE";
-  for (size_t level = 0; level < depth; ++level) path += "\\k";
-  return path;
+// The header line of a key `depth` levels below HKEY_LOCAL_MACHINE.
+std::string HeaderOfDepth(size_t depth) {
+  std::string header = "[HKEY_LOCAL_MACHINE";
+  for (size_t level = 0; level < depth; ++level) header += "\\k";
+  return header += "]\r\n";
 }
 
 class MachineLoadTest : public ::testing::Test {
@@ -103,7 +104,7 @@ TEST_F(MachineLoadTest, EveryCutPointOfEverySavedFileIsRefused) {
 }
 
 TEST_F(MachineLoadTest, ErrorsNameTheFileAndTheLine) {
-  const std::string deepest = "[" + KeyPathOfDepth(512) + "]\r\n";
+  const std::string deepest = HeaderOfDepth(512);
   const struct {
     const char *file;
     std::string content;
@@ -120,9 +121,9 @@ TEST_F(MachineLoadTest, ErrorsNameTheFileAndTheLine) {
        "registry.reg has a line break in a key name at line 3"},
       {"registry.reg", RegistryFile("[HKEY_LOCAL_MACHINE\\A]\r\n\"x\ry\"=dword:00000001\r\n"),
        "registry.reg has a line break in a value name at line 4"},
-      {"registry.reg", RegistryFile(deepest + "[" + KeyPathOfDepth(513) + "]\r\n"),
+      {"registry.reg", RegistryFile(deepest + HeaderOfDepth(513)),
        "registry.reg names a key more than 512 levels deep at line 4"},
-      {"registry.reg", RegistryFile("[" + KeyPathOfDepth(20000) + "]\r\n"),
+      {"registry.reg", RegistryFile(HeaderOfDepth(20000)),
        "registry.reg names a key more than 512 levels deep at line 3"},
       {"registry.reg", RegistryFile("[HKEY_CLASSES_ROOT\\A]\r\n"), "registry.reg has a malformed key name at line 3"},
       {"registry.reg", RegistryFile("[HKEY_LOCAL_MACHINE\\A\r\n"), "registry.reg has a malformed key header at line 3"},
