@@ -88,9 +88,10 @@ TEST_F(MachineLoadTest, EveryCutPointOfEverySavedFileIsRefused) {
     const bool isRegistry = std::string(file) == "registry.reg";
     const size_t cuts = isRegistry ? whole.size() : whole.find_last_not_of("\r\n") + 1;
     ASSERT_GT(cuts, 50u) << file;
-    for (size_t cut = 0; cut < cuts; ++cut) {
+    // Shortened in place, from the longest cut down.
+    for (size_t cut = cuts; cut-- > 0;) {
       const std::string part = whole.substr(0, cut);
-      WriteText(dir_ / file, part);
+      fs::resize_file(dir_ / file, cut);
       std::string error;
       ASSERT_FALSE(platform::LoadMachine(dir_.string(), &error)) << file << " cut at " << cut;
       const std::string line = std::to_string(std::count(part.begin(), part.end() - (cut > 0), '\n') + 1);
