@@ -1,7 +1,7 @@
-// The host side of saving a machine: files written whole and flushed to the
-// disk, and folder trees copied or linked into a new machine folder. Every
-// write is a step that Fault::MachineSave can fail. Library code never
-// includes this header.
+// The host side of saved machines: files written whole and flushed to the
+// disk, folder trees copied or linked into a new machine folder (every
+// write a step that Fault::MachineSave can fail), and the words for a file
+// found cut short. Library code never includes this header.
 #pragma once
 
 #include <string>
