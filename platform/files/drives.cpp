@@ -193,19 +193,6 @@ void UseDriveCFolder(const std::string &hostFolder) {
   MakeSystemFolders(state.driveC);
 }
 
-bool CopyDriveCTo(const std::string &hostFolder) {
-  const std::string source = DriveCFolder();
-  if (Canonical(hostFolder) == source) return true;
-  std::error_code error;
-  std::filesystem::remove_all(hostFolder, error);
-  if (error) return false;
-  std::filesystem::create_directories(hostFolder, error);
-  if (error) return false;
-  std::filesystem::copy(source, hostFolder,
-                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::copy_symlinks, error);
-  return !error;
-}
-
 DWORD PathArgument(LPCSTR path, std::u16string *out) {
   if (path == nullptr) return ERROR_PATH_NOT_FOUND;
   size_t length = 0;

@@ -80,7 +80,6 @@ bool IsLoadedModule(const std::string &host);
 // Machine lifecycle, called by the kernel's machine functions.
 void ResetFiles();                                    // fresh temporary C:
 void UseDriveCFolder(const std::string &hostFolder);  // a loaded machine's C:
-bool CopyDriveCTo(const std::string &hostFolder);     // a saved machine's C:
 void ResetMainModulePath();                           // the real program again
 void CloseAllFiles();
 void CloseAllFinds();

@@ -10,7 +10,7 @@ namespace platform {
 
 namespace {
 
-constexpr size_t kFaultKinds = static_cast<size_t>(Fault::DeviceRemoval) + 1;
+constexpr size_t kFaultKinds = static_cast<size_t>(Fault::MachineSave) + 1;
 
 struct FaultState {
   unsigned calls = 0;

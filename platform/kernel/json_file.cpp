@@ -1,37 +1,39 @@
 #include "json_file.h"
 
-#include <cstdio>
+#include "saved_file.h"
+
+#include <algorithm>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 
 namespace platform {
 
 bool WriteJsonFile(const std::string &path, const nlohmann::ordered_json &root) {
-  const std::string temporary = path + ".tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    out << root.dump(2) << '\n';
-    out.close();
-    if (!out) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  return WriteSavedFile(path, root.dump(2) + '\n');
 }
 
-std::optional<nlohmann::ordered_json> ReadJsonFile(const std::string &path) {
+std::optional<nlohmann::ordered_json> ReadJsonFile(const std::string &path, std::string *problem) {
+  std::string unused;
+  std::string &what = problem != nullptr ? *problem : unused;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::stringstream text;
-  text << in.rdbuf();
-  nlohmann::ordered_json root = nlohmann::ordered_json::parse(text.str(), nullptr, /*allow_exceptions=*/false);
-  if (root.is_discarded()) return std::nullopt;
-  return root;
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (!in.is_open() || in.bad()) {
+    what = "cannot be read";
+    return std::nullopt;
+  }
+  try {
+    return nlohmann::ordered_json::parse(text);
+  } catch (const nlohmann::json::parse_error &error) {
+    // The parser counts bytes from 1, and stops one past the end when the
+    // text ran out before the document did.
+    if (error.byte > text.size()) {
+      what = CutShortText(text);
+    } else {
+      const auto at = static_cast<ptrdiff_t>(error.byte == 0 ? 0 : error.byte - 1);
+      what = "is not well-formed JSON at line " + std::to_string(std::count(text.begin(), text.begin() + at, '\n') + 1);
+    }
+    return std::nullopt;
+  }
 }
 
 }  // namespace platform

@@ -1,6 +1,5 @@
-// The JSON files of a saved machine (spooler, devices, colour profiles):
-// written whole or not at all, read back as one document. Library code never
-// includes this header.
+// The JSON files of a saved machine (spooler, devices, colour profiles),
+// read back as one document. Library code never includes this header.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -10,12 +9,14 @@
 
 namespace platform {
 
-// Writes `root` to `path`, indented, through a file beside it that is then
-// renamed over it: a failed save never leaves half a file behind.
+// Writes `root` to the new file `path`, indented, whole and flushed, or
+// leaves nothing there.
 bool WriteJsonFile(const std::string &path, const nlohmann::ordered_json &root);
 
 // The document in `path`; nullopt when the file cannot be read or is not
-// well-formed JSON.
-std::optional<nlohmann::ordered_json> ReadJsonFile(const std::string &path);
+// well-formed JSON, with what is wrong in `problem` (when given), worded to
+// follow the file's name: "cannot be read", "is cut short at line 12",
+// "is not well-formed JSON at line 3".
+std::optional<nlohmann::ordered_json> ReadJsonFile(const std::string &path, std::string *problem = nullptr);
 
 }  // namespace platform

@@ -59,27 +59,33 @@ bool InColorFolder(const files::ResolvedPath &path, std::u16string *name) {
 
 bool SaveProfiles(const std::string &path) { return WriteJsonFile(path, {{"version", 1}, {"installed", Installed()}}); }
 
-std::optional<InstalledProfiles> ReadProfiles(const std::string &path) {
+std::optional<InstalledProfiles> ReadProfiles(const std::string &path, std::string *problem) {
   std::error_code error;
   if (!std::filesystem::exists(path, error)) return InstalledProfiles{};
-  const std::optional<nlohmann::ordered_json> document = ReadJsonFile(path);
+  const std::optional<nlohmann::ordered_json> document = ReadJsonFile(path, problem);
   if (!document) return std::nullopt;
   const nlohmann::ordered_json &root = *document;
+  auto invalid = [problem](const char *what) -> std::optional<InstalledProfiles> {
+    *problem = std::string("is not a valid list of installed profiles: ") + what;
+    return std::nullopt;
+  };
   try {
     if (!root.is_object() || root.value("version", 0) != 1 || !root.contains("installed") ||
         !root["installed"].is_array()) {
-      return std::nullopt;
+      return invalid("unknown version or no list");
     }
     InstalledProfiles profiles;
     for (const auto &name : root["installed"]) {
-      if (!name.is_string()) return std::nullopt;
+      if (!name.is_string()) return invalid("a name that is no text");
       const std::optional<std::u16string> wide = FromUtf8(name.get<std::string>());
-      if (!wide || wide->empty() || wide->find_first_of(u"\\/:") != std::u16string::npos) return std::nullopt;
+      if (!wide || wide->empty() || wide->find_first_of(u"\\/:") != std::u16string::npos) {
+        return invalid("a name that is no file name");
+      }
       profiles.push_back(name.get<std::string>());
     }
     return profiles;
-  } catch (const std::exception &) {
-    return std::nullopt;
+  } catch (const std::exception &failure) {
+    return invalid(failure.what());
   }
 }
 

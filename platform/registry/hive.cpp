@@ -63,6 +63,24 @@ std::string UserSidText() { return security::SidText(security::TokenSids().front
 
 }  // namespace
 
+Key::~Key() {
+  std::vector<std::shared_ptr<Key>> dying;
+  auto takeSubkeys = [&dying](Key &key) {
+    for (auto &entry : key.subkeys) {
+      entry.second->parent = nullptr;
+      dying.push_back(std::move(entry.second));
+    }
+    key.subkeys.clear();
+  };
+  takeSubkeys(*this);
+  while (!dying.empty()) {
+    std::shared_ptr<Key> key = std::move(dying.back());
+    dying.pop_back();
+    // A key that an open handle still holds lives on with its subkeys.
+    if (key.use_count() == 1) takeSubkeys(*key);
+  }
+}
+
 std::u16string FoldedName(std::u16string_view name) {
   std::u16string folded;
   folded.reserve(name.size());

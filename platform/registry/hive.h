@@ -26,6 +26,13 @@ struct Value {
 };
 
 struct Key {
+  Key() = default;
+  Key(const Key &) = delete;
+  Key &operator=(const Key &) = delete;
+  // Frees the subkeys that die with the key one after another, not through
+  // nested destructors, so that no depth of tree can exhaust the stack.
+  ~Key();
+
   // As created. A key made through a wide call may hold characters that
   // the ANSI code page lacks: ANSI callers see each of them as '?'.
   std::u16string name;
@@ -51,6 +58,8 @@ std::u16string FoldedName(std::string_view ansiName);
 // The longest name of a key, in characters; longer names are refused.
 constexpr size_t kMaxKeyNameLength = 255;
 constexpr size_t kMaxValueNameLength = 16383;
+// The deepest a key may lie below its hive's root, in levels, as on Windows.
+constexpr size_t kMaxKeyDepth = 512;
 
 // Splits a key path at backslashes; empty components (doubled or trailing
 // backslashes) are skipped. ERROR_BAD_PATHNAME for a leading backslash,

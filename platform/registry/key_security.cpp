@@ -17,13 +17,19 @@ namespace {
 constexpr SECURITY_INFORMATION kOwnerGroup = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
 constexpr SECURITY_INFORMATION kParts = kOwnerGroup | DACL_SECURITY_INFORMATION;
 
-// Gives each unprotected subkey the entries it now inherits, down the tree.
-void PropagateDacl(Key &key) {
-  for (auto &entry : key.subkeys) {
-    Key &child = *entry.second;
-    if (child.security.daclProtected || !child.security.daclPresent) continue;
-    security::Reinherit(child.security, key.security);
-    PropagateDacl(child);
+// Gives each unprotected subkey the entries it now inherits, down the tree,
+// a key always after its parent.
+void PropagateDacl(Key &top) {
+  std::vector<Key *> pending{&top};
+  while (!pending.empty()) {
+    Key &key = *pending.back();
+    pending.pop_back();
+    for (auto &entry : key.subkeys) {
+      Key &child = *entry.second;
+      if (child.security.daclProtected || !child.security.daclPresent) continue;
+      security::Reinherit(child.security, key.security);
+      pending.push_back(&child);
+    }
   }
 }
 

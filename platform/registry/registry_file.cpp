@@ -4,14 +4,18 @@
 // header, so the file stays importable by regedit. Strings are written as
 // strings only when they read back to the same bytes; anything else as hex.
 // A key whose name the code page cannot spell cannot be written: the save
-// fails rather than store another name.
+// fails rather than store another name. The last line is a closing comment:
+// a file cut short at any byte lacks it, and is refused.
+#include "../kernel/saved_file.h"
 #include "../kernel/text.h"
 #include "hive.h"
 #include "registry_module.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 namespace platform::registry {
@@ -20,6 +24,7 @@ namespace {
 
 constexpr std::string_view kHeader = "REGEDIT4";
 constexpr std::string_view kSddlPrefix = ";SDDL=";
+constexpr std::string_view kClosingLine = "; end of registry";
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
@@ -85,9 +90,27 @@ bool WriteKey(std::ostream &out, const Key &key, const std::string &path) {
     out << *line << "\r\n";
   }
   out << "\r\n";
-  for (const auto &entry : key.subkeys) {
-    std::optional<std::string> name = FileName(*entry.second);
-    if (!name || !WriteKey(out, *entry.second, path + "\\" + *name)) return false;
+  return true;
+}
+
+// `root` and every key below it, each before its subkeys and those in the
+// order they enumerate in. A key deeper than a load accepts fails the save.
+bool WriteTree(std::ostream &out, const Key &root, const std::string &rootPath) {
+  struct Pending {
+    const Key *key;
+    std::string path;
+    size_t depth;
+  };
+  std::vector<Pending> pending{{&root, rootPath, 0}};
+  while (!pending.empty()) {
+    const Pending next = std::move(pending.back());
+    pending.pop_back();
+    if (next.depth > kMaxKeyDepth || !WriteKey(out, *next.key, next.path)) return false;
+    for (auto entry = next.key->subkeys.rbegin(); entry != next.key->subkeys.rend(); ++entry) {
+      std::optional<std::string> name = FileName(*entry->second);
+      if (!name) return false;
+      pending.push_back({entry->second.get(), next.path + "\\" + *name, next.depth + 1});
+    }
   }
   return true;
 }
@@ -188,40 +211,113 @@ std::optional<Value> ReadValue(std::string_view line) {
   return value;
 }
 
-// The key a header names, made with inherited security when missing.
-std::shared_ptr<Key> HeaderKey(Hive &hive, std::string_view path) {
+// The key a header names, made with inherited security when missing; null,
+// with what is wrong in `problem`, for a name the file may not hold.
+std::shared_ptr<Key> HeaderKey(Hive &hive, std::string_view path, std::string *problem) {
   const size_t end = std::min(path.find('\\'), path.size());
   const std::string_view root = path.substr(0, end);
   std::shared_ptr<Key> key = root == "HKEY_LOCAL_MACHINE" ? hive.machine : root == "HKEY_USERS" ? hive.users : nullptr;
   const std::u16string keyPath = AnsiToWide(std::string(path.substr(std::min(end + 1, path.size()))).c_str());
   std::vector<std::u16string_view> components;
-  if (!key || SplitKeyPath(keyPath, &components) != ERROR_SUCCESS) return nullptr;
-  for (std::u16string_view name : components) {
-    std::shared_ptr<Key> next = FindSubkey(*key, name);
-    key = next ? next : AddSubkey(*key, name);
+  if (HasLineBreak(path)) {
+    *problem = "has a line break in a key name";
+  } else if (!key || SplitKeyPath(keyPath, &components) != ERROR_SUCCESS) {
+    *problem = "has a malformed key name";
+  } else if (components.size() > kMaxKeyDepth) {
+    *problem = "names a key more than " + std::to_string(kMaxKeyDepth) + " levels deep";
+  } else {
+    for (std::u16string_view name : components) {
+      std::shared_ptr<Key> next = FindSubkey(*key, name);
+      key = next ? next : AddSubkey(*key, name);
+    }
+    return key;
   }
-  return key;
+  return nullptr;
 }
 
-std::vector<std::string> LogicalLines(const std::string &text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  std::string line;
-  bool continued = false;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (continued) {
-      const size_t start = line.find_first_not_of(' ');
-      lines.back() += start == std::string::npos ? "" : line.substr(start);
-    } else {
-      lines.push_back(line);
-    }
-    // A hex value goes on after a trailing backslash; strings end in a quote.
-    continued =
-        !lines.back().empty() && lines.back()[0] != '[' && lines.back()[0] != ';' && lines.back().back() == '\\';
-    if (continued) lines.back().pop_back();
+// The lines of `text` without their line breaks (LF or CR LF).
+std::vector<std::string_view> FileLines(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    const size_t end = std::min(text.find('\n'), text.size());
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(std::min(end + 1, text.size()));
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    lines.push_back(line);
   }
   return lines;
+}
+
+struct Line {
+  std::string text;
+  size_t number;  // in the file, from 1, of the line it starts on
+};
+
+// Lines [begin, end) of the file, a hex value that goes on over several
+// lines (each but the last ending in a backslash) joined into one.
+std::vector<Line> LogicalLines(const std::vector<std::string_view> &lines, size_t begin, size_t end) {
+  std::vector<Line> logical;
+  bool continued = false;
+  for (size_t index = begin; index < end; ++index) {
+    const std::string_view line = lines[index];
+    if (continued) {
+      const size_t start = line.find_first_not_of(' ');
+      if (start != std::string_view::npos) logical.back().text += line.substr(start);
+    } else {
+      logical.push_back({std::string(line), index + 1});
+    }
+    // Strings end in a quote, so only a hex value goes on.
+    std::string &text = logical.back().text;
+    continued = !text.empty() && text[0] != '[' && text[0] != ';' && text.back() == '\\';
+    if (continued) text.pop_back();
+  }
+  return logical;
+}
+
+// Fills `hive` from the lines between the header and the closing line;
+// false, with what is wrong in `problem`, at the first bad line.
+bool ReadKeys(const std::vector<Line> &lines, Hive &hive, std::string *problem) {
+  std::shared_ptr<Key> current;
+  for (const Line &entry : lines) {
+    const std::string &line = entry.text;
+    std::string what;
+    if (line.empty()) continue;
+    if (line.rfind(kSddlPrefix, 0) == 0) {
+      std::optional<security::Descriptor> descriptor =
+          security::ParseSddl(std::string_view(line).substr(kSddlPrefix.size()));
+      if (!current) {
+        what = "has a security comment outside any key";
+      } else if (!descriptor) {
+        what = "has a malformed security descriptor";
+      } else {
+        current->security = std::move(*descriptor);
+      }
+    } else if (line[0] == ';') {
+      continue;
+    } else if (line[0] == '[') {
+      current =
+          line.back() == ']' ? HeaderKey(hive, std::string_view(line).substr(1, line.size() - 2), &what) : nullptr;
+      if (!current && what.empty()) what = "has a malformed key header";
+    } else {
+      std::optional<Value> value = ReadValue(line);
+      if (!current) {
+        what = "has a value outside any key";
+      } else if (!value) {
+        what = "has a malformed value";
+      } else if (HasLineBreak(value->name)) {
+        what = "has a line break in a value name";
+      } else {
+        const std::u16string folded = FoldedName(value->name);
+        std::erase_if(current->values, [&folded](const Value &old) { return FoldedName(old.name) == folded; });
+        current->values.push_back(std::move(*value));
+      }
+    }
+    if (!what.empty()) {
+      *problem = what + " at line " + std::to_string(entry.number);
+      return false;
+    }
+  }
+  return true;
 }
 
 }  // namespace
@@ -230,19 +326,36 @@ bool SaveRegistry(const std::string &path) {
   std::ostringstream out;
   out << kHeader << "\r\n\r\n";
   const Hive &hive = CurrentHive();
-  if (!WriteKey(out, *hive.machine, "HKEY_LOCAL_MACHINE") || !WriteKey(out, *hive.users, "HKEY_USERS")) return false;
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  file << out.str();
-  file.close();
-  return !file.fail();
+  if (!WriteTree(out, *hive.machine, "HKEY_LOCAL_MACHINE") || !WriteTree(out, *hive.users, "HKEY_USERS")) return false;
+  out << kClosingLine << "\r\n";
+  return WriteSavedFile(path, out.str());
 }
 
-std::shared_ptr<Hive> ReadRegistry(const std::string &path) {
+std::shared_ptr<Hive> ReadRegistry(const std::string &path, std::string *problem) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return nullptr;
-  std::ostringstream content;
-  content << file.rdbuf();
-  const std::vector<std::string> lines = LogicalLines(content.str());
+  const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (!file.is_open() || file.bad()) {
+    *problem = "cannot be read";
+    return nullptr;
+  }
+  const std::vector<std::string_view> lines = FileLines(content);
+  // The closing line comes last, line break and all: anything short of it
+  // is a file cut short, anything after it no file this registry wrote.
+  const auto closing = std::find(lines.begin(), lines.end(), kClosingLine);
+  if (closing == lines.end() || (closing + 1 == lines.end() && content.back() != '\n')) {
+    *problem = CutShortText(content);
+    return nullptr;
+  }
+  if (closing + 1 != lines.end()) {
+    *problem = "goes on after its closing line at line " + std::to_string(closing - lines.begin() + 2);
+    return nullptr;
+  }
+  const auto header = std::find_if(lines.begin(), closing, [](std::string_view line) { return !line.empty(); });
+  if (header == closing || *header != kHeader) {
+    *problem = "does not start with " + std::string(kHeader);
+    return nullptr;
+  }
+
   auto hive = std::make_shared<Hive>();
   Hive fresh = FreshHive();
   // Roots start empty, with a fresh machine's security until the file
@@ -253,36 +366,9 @@ std::shared_ptr<Hive> ReadRegistry(const std::string &path) {
   hive->users = std::make_shared<Key>();
   hive->users->name = u"HKEY_USERS";
   hive->users->security = fresh.users->security;
-  size_t index = 0;
-  while (index < lines.size() && lines[index].empty()) ++index;
-  if (index == lines.size() || lines[index] != kHeader) return nullptr;
-  std::shared_ptr<Key> current;
-  for (++index; index < lines.size(); ++index) {
-    const std::string &line = lines[index];
-    if (line.empty()) continue;
-    if (line.rfind(kSddlPrefix, 0) == 0) {
-      std::optional<security::Descriptor> descriptor =
-          security::ParseSddl(std::string_view(line).substr(kSddlPrefix.size()));
-      if (!current || !descriptor) return nullptr;
-      current->security = std::move(*descriptor);
-    } else if (line[0] == ';') {
-      continue;
-    } else if (line[0] == '[') {
-      if (line.back() != ']') return nullptr;
-      current = HeaderKey(*hive, std::string_view(line).substr(1, line.size() - 2));
-      if (!current) return nullptr;
-    } else {
-      std::optional<Value> value = ReadValue(line);
-      if (!current || !value) return nullptr;
-      const std::u16string folded = FoldedName(value->name);
-      for (auto it = current->values.begin(); it != current->values.end(); ++it) {
-        if (FoldedName(it->name) == folded) {
-          current->values.erase(it);
-          break;
-        }
-      }
-      current->values.push_back(std::move(*value));
-    }
+  const auto first = static_cast<size_t>(header - lines.begin()) + 1;
+  if (!ReadKeys(LogicalLines(lines, first, static_cast<size_t>(closing - lines.begin())), *hive, problem)) {
+    return nullptr;
   }
   EnsureStandardKeys(*hive);
   return hive;

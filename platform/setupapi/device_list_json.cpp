@@ -107,14 +107,15 @@ bool SaveDevices(const std::string &path) {
   return WriteJsonFile(path, root);
 }
 
-std::optional<DeviceList> ReadDevices(const std::string &path) {
+std::optional<DeviceList> ReadDevices(const std::string &path, std::string *problem) {
   std::error_code error;
   if (!std::filesystem::exists(path, error)) return DeviceList{};
-  const std::optional<json> root = ReadJsonFile(path);
+  const std::optional<json> root = ReadJsonFile(path, problem);
   if (!root) return std::nullopt;
   try {
     return ParseDevices(*root);
-  } catch (const std::exception &) {  // a failed check
+  } catch (const std::exception &failure) {  // a failed check
+    *problem = std::string("is not a valid device list: ") + failure.what();
     return std::nullopt;
   }
 }

@@ -47,10 +47,11 @@ std::optional<GUID> GuidOfText(const std::string &text);
 void ResetDevices();
 void DestroyAllSets();
 size_t LiveSetCount();
-// `<dir>/devices.json`. Reading gives nullopt for a malformed file and an
+// `<dir>/devices.json`. Reading gives nullopt for a malformed file, with
+// what is wrong in `problem` (worded to follow the file's name), and an
 // empty list for a missing one; nothing changes until UseDevices.
 bool SaveDevices(const std::string &path);
-std::optional<DeviceList> ReadDevices(const std::string &path);
+std::optional<DeviceList> ReadDevices(const std::string &path, std::string *problem);
 void UseDevices(DeviceList list);
 
 }  // namespace platform::setupapi

@@ -13,8 +13,10 @@
 #include "spooler_module.h"
 #include "spooler_state.h"
 
+#include <filesystem>
 #include <limits>
 #include <stdexcept>
+#include <system_error>
 
 namespace platform {
 namespace {
@@ -276,15 +278,22 @@ bool SaveSpooler(const std::string &path) {
   return WriteJsonFile(path, root);
 }
 
-bool LoadSpooler(const std::string &path) {
-  const std::optional<json> root = ReadJsonFile(path);
+bool LoadSpooler(const std::string &path, std::string *problem) {
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) {
+    *problem = "is missing";
+    return false;
+  }
+  const std::optional<json> root = ReadJsonFile(path, problem);
   if (!root) return false;
   SpoolerConfig config;
   try {
     config = ConfigFromJson(*root);
-  } catch (const BadMachineFile &) {
+  } catch (const BadMachineFile &failure) {
+    *problem = std::string("is not a valid spooler: ") + failure.what();
     return false;
-  } catch (const json::exception &) {
+  } catch (const json::exception &failure) {
+    *problem = std::string("is not a valid spooler: ") + failure.what();
     return false;
   }
   SpoolerState loaded;

@@ -16,7 +16,8 @@ size_t LivePrinterHandleCount();
 // The spooler's part of a saved machine, as the file `path`.
 bool SaveSpooler(const std::string &path);
 // Replaces the spooler with the content of `path`; false and no change when
-// the file is missing, malformed or inconsistent.
-bool LoadSpooler(const std::string &path);
+// the file is missing, malformed or inconsistent, with what is wrong in
+// `problem` (worded to follow the file's name).
+bool LoadSpooler(const std::string &path, std::string *problem);
 
 }  // namespace platform

@@ -8,8 +8,13 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+
+#include <pthread.h>
+
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 namespace {
@@ -172,6 +177,68 @@ TEST_F(RegistryTest, SavedMachineKeepsValuesAndSecurity) {
   ASSERT_TRUE(platform::LoadMachine(dir));
   EXPECT_TRUE(Exists("SOFTWARE\\Kvt\\Sub"));
   std::filesystem::remove_all(dir);
+}
+
+// Runs `work` on a thread with a stack of 256 KiB, which a walk that recursed
+// once per level of a 20,000-level tree would overflow.
+void OnSmallStack(std::function<void()> work) {
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 256 * 1024);
+  pthread_t thread;
+  auto run = [](void *argument) -> void * {
+    (*static_cast<std::function<void()> *>(argument))();
+    return nullptr;
+  };
+  ASSERT_EQ(pthread_create(&thread, &attributes, run, &work), 0);
+  pthread_join(thread, nullptr);
+  pthread_attr_destroy(&attributes);
+}
+
+// A chain far deeper than a saved registry may hold (Windows stops at 512
+// levels) is still handed down a DACL, refused by a save and freed, all
+// without walking the tree by recursion.
+TEST_F(RegistryTest, DeepKeyTreesAreWalkedWithoutRecursion) {
+  constexpr int kDepth = 20000;
+  ASSERT_EQ(Create("SOFTWARE\\Deep"), ERROR_SUCCESS);
+  HKEY top = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Deep", 0, KEY_ALL_ACCESS, &top), ERROR_SUCCESS);
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(top, "", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+  std::string path = "SOFTWARE\\Deep";
+  for (int level = 0; level < kDepth; ++level) {
+    HKEY next = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(key, "k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &next, nullptr), ERROR_SUCCESS);
+    RegCloseKey(key);
+    key = next;
+    path += "\\k";
+  }
+  RegCloseKey(key);
+
+  ASSERT_TRUE(platform::SetKeySecurity(HKEY_LOCAL_MACHINE, "SOFTWARE\\Deep", "O:BAG:SYD:(A;CI;KA;;;BA)(A;CI;KR;;;WD)"));
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  ASSERT_EQ(
+      GetSecurityInfo(top, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr, &descriptor),
+      ERROR_SUCCESS);
+  DWORD status = ERROR_INVALID_PARAMETER;
+  OnSmallStack([&] {
+    status = SetSecurityInfo(top, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
+  });
+  EXPECT_EQ(status, static_cast<DWORD>(ERROR_SUCCESS));
+  LocalFree(descriptor);
+  RegCloseKey(top);
+  EXPECT_NE(platform::KeySecurity(HKEY_LOCAL_MACHINE, path).value_or("").find("(A;CIID;KR;;;WD)"), std::string::npos)
+      << "the new entry reached the deepest key";
+
+  const std::string dir = (std::filesystem::temp_directory_path() / "kvt-registry-deep").string();
+  std::filesystem::remove_all(dir);
+  bool saved = true;
+  OnSmallStack([&] { saved = platform::SaveMachine(dir); });
+  EXPECT_FALSE(saved) << "a file that could not be loaded again";
+  EXPECT_FALSE(std::filesystem::exists(dir));
+  OnSmallStack([] { platform::ResetMachine(); });
+  EXPECT_FALSE(Exists("SOFTWARE\\Deep"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <platform/testing.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "decoded_job.h"
 #include "jpeg_file.h"
@@ -222,7 +223,14 @@ TEST_F(KvtprintProgram, SavedMachineIsPrintedOn) {
       << otherPrinter.err;
   ProgramRun noMachine = RunProgram(KVTPRINT_PROGRAM, {"--machine", dir_.File("nowhere"), "-o", dir_.File("x.spl")});
   EXPECT_EQ(noMachine.exitCode, 1);
-  EXPECT_EQ(noMachine.err, "kvtprint: cannot load the machine in " + dir_.File("nowhere") + "\n");
+  EXPECT_EQ(noMachine.err,
+            "kvtprint: cannot load the machine in " + dir_.File("nowhere") + ": there is no such folder\n");
+  std::ofstream(dir_.File("machine") + "/registry.reg", std::ios::binary | std::ios::trunc)
+      << "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE]\r\n";
+  ProgramRun cutMachine = RunProgram(KVTPRINT_PROGRAM, {"--machine", dir_.File("machine"), "-o", dir_.File("x.spl")});
+  EXPECT_EQ(cutMachine.exitCode, 1);
+  EXPECT_EQ(cutMachine.err,
+            "kvtprint: cannot load the machine in " + dir_.File("machine") + ": registry.reg is cut short at line 3\n");
 }
 
 TEST_F(KvtprintProgram, UnreadablePictureFailsAndLeavesNoOutput) {

@@ -90,8 +90,9 @@ bool PrepareBuiltInMachine(const BuiltInMachine &machine, std::string &error) {
 
 bool LoadSavedMachine(const std::string &dir, Language language, std::string &error) {
   platform::ResetMachine();
-  if (!platform::LoadMachine(dir)) {
-    error = "cannot load the machine in " + dir;
+  std::string reason;
+  if (!platform::LoadMachine(dir, &reason)) {
+    error = "cannot load the machine in " + dir + ": " + reason;
     return false;
   }
   platform::SetUserDefaultLangID(LanguageId(language));

@@ -47,6 +47,12 @@ enum class Fault {
   // device stays, FALSE with ERROR_ACCESS_DENIED, as for a caller who is
   // not an administrator.
   DeviceRemoval,
+  // Each step of SaveMachine that writes to the host's disk: making a
+  // missing parent folder and the new machine folder beside the old one,
+  // each folder, file or link it puts in the new folder (a file written and
+  // flushed), the flush of the new folder's folders and the swap. The
+  // failing step fails as on a full disk (a file keeps half its bytes).
+  MachineSave,
 };
 
 // Makes the nth call of `fault` from now fail once (1 = the next call).
@@ -148,24 +154,41 @@ bool MarkLoadedModule(const std::string &windowsPath, bool loaded);
 // as does a reset); the folders of the machine stay where they are.
 void SetWindowsDirectoryPath(const std::string &windowsPath);
 
-// Saves the spooler's part of the machine (drivers, ports, printers with their
-// data values, user forms) to `<dir>/spooler.json`, creating `dir` if needed,
-// copies C: to `<dir>/drive_c` (nothing to copy when C: is that folder), and
-// writes the registry (HKEY_LOCAL_MACHINE and HKEY_USERS) to
-// `<dir>/registry.reg` as REGEDIT4 text in code page 1252, each key's
-// security descriptor as SDDL on a comment line (";SDDL=...") right under
-// its header, which regedit ignores.
+// Saves the machine as the folder `dir`: the spooler's part (drivers, ports,
+// printers with their data values, user forms) as `spooler.json`, C: as
+// `drive_c`, and the registry (HKEY_LOCAL_MACHINE and HKEY_USERS) as
+// `registry.reg`, REGEDIT4 text in code page 1252 with each key's security
+// descriptor as SDDL on a comment line (";SDDL=...") right under its header
+// and a closing comment line ("; end of registry") last, both of which
+// regedit ignores.
+// The save is whole or nothing: the new machine is written into a new
+// folder beside `dir` (missing parent folders are made) and, once all of
+// it is written and flushed, swapped in for `dir` in one rename. Anything
+// else a machine folder holds is kept, by hard links. A save that fails
+// leaves `dir` exactly as it was and removes what it made. It fails for a
+// key deeper than 512 levels or with a name code page 1252 cannot spell, as
+// a load would refuse it; for a `dir` that is a file, lies inside C:, or is
+// a folder holding things but no `spooler.json` (no machine to replace);
+// and when the disk is full: the old and the new machine are both on the
+// disk until the swap.
+// Saving a loaded machine into its own folder gives the new `drive_c` the
+// same files as hard links (nothing is copied), so after the swap C: is the
+// same folder path holding the same files: open files, searches and the
+// current folder go on working, on the machine's files in the new folder.
 bool SaveMachine(const std::string &dir);
 
-// Replaces the spooler's part of the machine with `<dir>/spooler.json`. Open
-// printer handles and jobs are closed first only if the file is valid; a
-// missing, malformed or inconsistent file changes nothing and gives false.
-// On success `<dir>/drive_c` becomes C: and is used in place (made, with the
-// system folders, when missing); open files and searches are closed. A
-// folder with a `registry.reg` also replaces the registry (open keys are
-// closed); a malformed registry file makes the load fail before anything
-// changes. Without one, the registry is a fresh machine's.
-bool LoadMachine(const std::string &dir);
+// Replaces the machine with the one saved in the folder `dir`. Every file is
+// read and checked before anything changes: a missing folder, a missing
+// `spooler.json`, or any malformed, inconsistent or cut short file changes
+// nothing and gives false, with `error` (when given) telling which file and
+// what is wrong in plain words ("registry.reg is cut short at line 12").
+// A `registry.reg` must end in its closing line and hold no key deeper than
+// 512 levels and no line break in a name. Without a `registry.reg` the
+// registry is a fresh machine's.
+// On success open printer handles, jobs and keys are closed, and
+// `<dir>/drive_c` becomes C: and is used in place (made, with the system
+// folders, when missing); open files and searches are closed.
+bool LoadMachine(const std::string &dir, std::string *error = nullptr);
 
 // Devices and colour profiles. A fresh machine has no devices and no
 // installed profiles; tests make devices with the SetupAPI calls
