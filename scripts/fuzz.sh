@@ -22,7 +22,7 @@ build=build/linux-fuzz
 targets=$*
 [ -n "$targets" ] || targets=$(cd "$build/fuzz" && ls -1 *_fuzz)
 found=0
-printf '%-18s %12s %8s %10s %9s %9s\n' target runs "exec/s" coverage features findings
+printf '%-26s %12s %8s %10s %9s %9s\n' target runs "exec/s" coverage features findings
 for target in $targets; do
   work=$build/corpus/$target
   findings=$build/findings/$target
@@ -38,6 +38,6 @@ for target in $targets; do
   ft=$(grep -o 'ft: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)
   crashes=$(find "$findings" -type f | wc -l)
   [ "$crashes" -eq 0 ] || found=1
-  printf '%-18s %12s %8s %10s %9s %9s\n' "$target" "${runs:-?}" "${speed:-?}" "${cov:-?}" "${ft:-?}" "$crashes"
+  printf '%-26s %12s %8s %10s %9s %9s\n' "$target" "${runs:-?}" "${speed:-?}" "${cov:-?}" "${ft:-?}" "$crashes"
 done
 exit $found
