@@ -348,6 +348,31 @@ TEST_F(FilesConformance, DeleteFileGivesTheWindowsErrorCodes) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
+// Hidden and system are kept for files and folders alike, shown by the
+// attribute query and by a search, and cleared by a reset to normal.
+// Windows keeps a folder's read-only attribute too; Wine drops it.
+TEST_F(FilesConformance, AttributesBeyondReadOnlyAreKeptForFilesAndFolders) {
+  WriteText("file.txt", "x");
+  ASSERT_TRUE(CreateDirectoryA(Path("folder").c_str(), nullptr));
+  const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  for (const char *name : {"file.txt", "folder"}) {
+    ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), kept)) << name;
+    EXPECT_EQ(GetFileAttributesA(Path(name).c_str()) & kept, kept) << name;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(Path(name).c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << name;
+    EXPECT_EQ(found.dwFileAttributes & kept, kept) << name;
+    FindClose(find);
+    ASSERT_TRUE(SetFileAttributesA(Path(name).c_str(), FILE_ATTRIBUTE_NORMAL)) << name;
+    EXPECT_EQ(GetFileAttributesA(Path(name).c_str()) & kept, 0u) << name;
+  }
+  ASSERT_TRUE(SetFileAttributesA(Path("folder").c_str(), FILE_ATTRIBUTE_READONLY));
+  const bool folderReadOnly = (GetFileAttributesA(Path("folder").c_str()) & FILE_ATTRIBUTE_READONLY) != 0;
+  SetFileAttributesA(Path("folder").c_str(), FILE_ATTRIBUTE_NORMAL);
+  if (underWine_) GTEST_SKIP() << "Wine drops the read-only attribute of a folder";
+  EXPECT_TRUE(folderReadOnly);
+}
+
 TEST_F(FilesConformance, AFileOpenedWithDeleteSharingCanBeDeleted) {
   WriteText("shared.txt", "x");
   HANDLE open = Open("shared.txt", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE);
