@@ -160,6 +160,9 @@ extern "C" int WINAPI lstrlenA(LPCSTR lpString);
 // characters, so equality is the same as under Windows' linguistic sort.
 extern "C" int WINAPI lstrcmpA(LPCSTR lpString1, LPCSTR lpString2);
 extern "C" int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
+// Whether `TestChar` begins a two-byte character of the ANSI code page:
+// never, in the single-byte code page 1252 of this machine.
+extern "C" BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 
 // ntdll: UTF-16 to the ANSI code page (1252 here). Sizes are in bytes.
 #define STATUS_SUCCESS ((NTSTATUS)0x00000000L)

@@ -54,3 +54,5 @@ extern "C" NTSTATUS WINAPI RtlUnicodeToMultiByteN(PCHAR MultiByteString, ULONG M
   if (BytesInMultiByteString != nullptr) *BytesInMultiByteString = count;
   return STATUS_SUCCESS;
 }
+
+extern "C" BOOL WINAPI IsDBCSLeadByte(BYTE /*TestChar*/) { return FALSE; }

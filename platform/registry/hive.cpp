@@ -14,13 +14,22 @@ namespace {
 constexpr const char *kClasses = "SOFTWARE\\Classes";
 constexpr const char *kCurrentConfig = "SYSTEM\\CurrentControlSet\\Hardware Profiles\\Current";
 
-// The keys a fresh machine has below HKEY_LOCAL_MACHINE.
+constexpr const char *kSetup = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Setup";
+
+// The keys a fresh machine has below HKEY_LOCAL_MACHINE: among them the
+// device setup class of printers and the interface class of USB printing,
+// empty until devices are installed.
 constexpr const char *kStandardMachineKeys[] = {
     kClasses,
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+    kSetup,
     "SYSTEM\\CurrentControlSet\\Control\\Print\\Printers",
+    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4D36E979-E325-11CE-BFC1-08002BE10318}",
+    "SYSTEM\\CurrentControlSet\\Control\\DeviceClasses\\{28d78fad-5a12-11d1-ae5b-0000f803a8c2}",
     kCurrentConfig,
 };
+
+// Where Windows was installed from, as setup leaves it.
+constexpr char kSourcePath[] = "D:\\";
 
 // A hive root: full access for SYSTEM and Administrators, reading for
 // Users, all inherited by every subkey.
@@ -118,6 +127,8 @@ Hive FreshHive() {
   hive.users = NewRoot(u"HKEY_USERS");
   EnsurePath(hive.users, ".DEFAULT\\Software");
   EnsureStandardKeys(hive);
+  Value source{"SourcePath", REG_SZ, std::vector<uint8_t>(kSourcePath, kSourcePath + sizeof(kSourcePath))};
+  FindPath(hive.machine, kSetup)->values.push_back(std::move(source));
   return hive;
 }
 
