@@ -33,6 +33,12 @@ std::optional<nlohmann::ordered_json> ReadJsonFile(const std::string &path, std:
       what = "is not well-formed JSON at line " + std::to_string(std::count(text.begin(), text.begin() + at, '\n') + 1);
     }
     return std::nullopt;
+  } catch (const nlohmann::json::out_of_range &) {
+    what = "holds a number too large to read";
+    return std::nullopt;
+  } catch (const nlohmann::json::exception &) {
+    what = "is not well-formed JSON";
+    return std::nullopt;
   }
 }
 

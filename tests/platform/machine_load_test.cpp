@@ -133,6 +133,10 @@ TEST_F(MachineLoadTest, ErrorsNameTheFileAndTheLine) {
        "registry.reg has a malformed value at line 6"},
       {"spooler.json", "{\"version\": 2}", "spooler.json is not a valid spooler: unknown version"},
       {"devices.json", "{\n  \"version\": 1,\n  devices\n}\n", "devices.json is not well-formed JSON at line 3"},
+      // A number beyond what the parser holds is a refusal, not a crash.
+      {"spooler.json", "{\"version\": 920e671}", "spooler.json holds a number too large to read"},
+      {"devices.json", "{\"version\": 1, \"devices\": [8888888888888888E888888880]}",
+       "devices.json holds a number too large to read"},
       {"devices.json", "{\"version\": 1, \"devices\": [{\"instanceId\": \"X\"}]}",
        "devices.json is not a valid device list: device expected"},
       {"color_profiles.json", "{\"version\": 1, \"installed\": [\"a/b.icm\"]}",
