@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <scoped_handle.h>
+
 #include "KvtSetup.h"
 #include "run/bounded_text.h"
 #include "run/log_result.h"
@@ -92,13 +94,13 @@ INT WINAPI KVT_DeleteOemxInf(LPCSTR section, LPCSTR key, LPCSTR value) {
   CHAR infDirectory[kInfPathSize];
   CHAR pattern[kInfPathSize];
   WIN32_FIND_DATAA entry;
-  HANDLE search = INVALID_HANDLE_VALUE;
+  kvt::ScopedFind search;
   if (!BuildInfDirectory(infDirectory) || !BuildInfFilePath(pattern, infDirectory, "oem*.inf")) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
   } else {
-    search = FindFirstFileA(pattern, &entry);
+    search.reset(FindFirstFileA(pattern, &entry));
   }
-  if (search == INVALID_HANDLE_VALUE) {
+  if (!search) {
     LogResult(FALSE, "FindFirstFile(%s) find:%s", infDirectory, "");
     return 0;
   }
@@ -110,7 +112,6 @@ INT WINAPI KVT_DeleteOemxInf(LPCSTR section, LPCSTR key, LPCSTR value) {
     if (BuildInfFilePath(path, infDirectory, entry.cFileName) && HoldsValue(path, section, key, value)) {
       DeleteOemInfAndCompanion(entry.cFileName);
     }
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
+  } while (FindNextFileA(search.get(), &entry));
   return 0;
 }
