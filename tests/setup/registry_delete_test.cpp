@@ -47,14 +47,12 @@ TEST_F(RegistryDelete, EmptyPathDeletesNothingAndDoesNotUnlock) {
 // The DACL of a predefined root, as entries.
 std::vector<std::vector<BYTE>> RootDacl(HKEY root) {
   PACL dacl = NULL;
-  PSECURITY_DESCRIPTOR sd = NULL;
-  if (GetSecurityInfo(root, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &dacl, NULL, &sd) !=
+  kvt::ScopedSecurityDescriptor sd;
+  if (GetSecurityInfo(root, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &dacl, NULL, sd.receive()) !=
       ERROR_SUCCESS) {
     return {};
   }
-  std::vector<std::vector<BYTE>> aces = AcesOf(dacl);
-  LocalFree(sd);
-  return aces;
+  return AcesOf(dacl);
 }
 
 // A key path that is empty or all backslashes names the root itself (or,
@@ -97,13 +95,13 @@ TEST_F(RegistryDelete, PathsNamingARootAreRefusedHoweverSpelled) {
   EXPECT_EQ(RootDacl(HKEY_CURRENT_USER), rootDacl) << "the root was never unlocked";
 
   CreateKey("Keep");
-  RegKey base;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, &base.h), ERROR_SUCCESS);
+  kvt::ScopedKey base;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, base.receive()), ERROR_SUCCESS);
   const auto baseDacl = ReadDacl("");
   for (const char *keyPath : {"", "\\"}) {
-    EXPECT_EQ(DeleteRegKey(base.h, keyPath), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(KVT_RegDeleteLockedKey(base.h, keyPath), 0);
-    EXPECT_EQ(KVT_RegAllowAccessToEveryone(base.h, keyPath), 1);
+    EXPECT_EQ(DeleteRegKey(base.get(), keyPath), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(KVT_RegDeleteLockedKey(base.get(), keyPath), 0);
+    EXPECT_EQ(KVT_RegAllowAccessToEveryone(base.get(), keyPath), 1);
   }
   EXPECT_TRUE(KeyExists("Keep"));
   EXPECT_EQ(ReadDacl(""), baseDacl);
@@ -154,11 +152,11 @@ TEST_F(RegistryDelete, UndeletableLeafEndsTheWalk) {
 // Everyone's full access is only meant to let one deletion through: when
 // the deletion fails all the same, the key gets its former DACL back.
 TEST_F(RegistryDelete, FailedDeletionAfterUnlockPutsTheFormerDaclBack) {
-  Sid everyone = Everyone();
+  kvt::ScopedSid everyone = Everyone();
   CreateKey("M");
   SetKeySecurity("M",
-                 MakeAcl({MakeAce(ACCESS_DENIED_ACE_TYPE, 0, DELETE, everyone.p),
-                          MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ | WRITE_DAC, everyone.p)}),
+                 MakeAcl({MakeAce(ACCESS_DENIED_ACE_TYPE, 0, DELETE, everyone.get()),
+                          MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ | WRITE_DAC, everyone.get())}),
                  true);
   CreateKey("X\\A");
   SetKeySecurity("X\\A", LockingDacl(), true);
@@ -204,9 +202,9 @@ TEST_F(RegistryDelete, UnspellableLeafEndsTheWalkAndKeepsTheKeyAsItWas) {
 
   EXPECT_EQ(KVT_RegDeleteLockedKey(HKEY_CURRENT_USER, x.c_str()), 0);
   EXPECT_EQ(ReadDacl("X"), dacl);
-  RegKey base;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, &base.h), ERROR_SUCCESS);
-  EXPECT_EQ(KVT_RegDeleteLockedKey(base.h, "X"), 0);
+  kvt::ScopedKey base;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, base.receive()), ERROR_SUCCESS);
+  EXPECT_EQ(KVT_RegDeleteLockedKey(base.get(), "X"), 0);
   EXPECT_EQ(ReadDacl("X"), dacl);
   EXPECT_TRUE(KeyExists("X"));
 }
