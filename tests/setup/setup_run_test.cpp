@@ -1,5 +1,7 @@
 // The setup run: the paths that KVT_SetupStart derives from its arguments,
 // the log level, the banners, and the life of the log across runs.
+#include <scoped_handle.h>
+
 #include <cstring>
 
 #include "setup_run_fixture.h"
@@ -143,13 +145,13 @@ TEST_F(SetupRunLifecycle, RestartWithLogOpenClosesTheEarlierLog) {
 
 TEST_F(SetupRunLifecycle, LogHeldByAnotherOpenerLeavesTheRunWithoutLog) {
   WriteFileBytes(PathOf("KvtSetup.log"), "old\r\n");
-  HANDLE other = CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  kvt::ScopedFile other(CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+  ASSERT_NE(other.get(), INVALID_HANDLE_VALUE);
   StartLoggingRun("memo");
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(KVT_LogFileWrite("lost"), 1);
-  CloseHandle(other);
+  other.reset();
   EXPECT_EQ(KVT_LogFileWrite("still lost"), 1) << "the log stays closed for the rest of the run";
   EXPECT_EQ(KVT_SetupFinish(), 0);
   EXPECT_EQ(Log(), "old\r\n");
@@ -158,11 +160,11 @@ TEST_F(SetupRunLifecycle, LogHeldByAnotherOpenerLeavesTheRunWithoutLog) {
 TEST_F(SetupRunLifecycle, LogIsHeldWithoutSharingAndAppended) {
   WriteFileBytes(PathOf("KvtSetup.log"), "old\r\n");
   StartLoggingRun();
-  HANDLE other = CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  kvt::ScopedFile other(CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+  EXPECT_EQ(other.get(), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  other.reset();
   KVT_LogFileWrite("line");
   ResetRunState();  // abandoned without a finish: every line written so far is there
   EXPECT_EQ(MaskBannerTimes(Log()), "old\r\n*** Log Start (TIME) ***\r\nline\r\n");
