@@ -5,7 +5,9 @@
 
 #include <string.h>
 
+#include "capabilities.h"
 #include "hooks.h"
+#include "printer_data.h"
 
 namespace {
 

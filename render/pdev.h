@@ -51,8 +51,3 @@ PDEV *PdevOfSurface(SURFOBJ *pso);
 BOOL InitPdev(PDEV *pdev, const DEVMODEW *pdm, LPCWSTR pwszDeviceName, HANDLE hPrinter);
 // Releases the printer data and the private heap, and with it the PDEV.
 VOID FreePdev(PDEV *pdev);
-
-// Capability records for GDI: at most cj bytes are written to the buffer.
-BOOL FillGdiInfo(PDEV *pdev, ULONG cj, GDIINFO *pGdiInfo);
-// Creates the device palette; FALSE (nothing copied) when that fails.
-BOOL FillDevInfo(PDEV *pdev, ULONG cj, DEVINFO *pDevInfo);
