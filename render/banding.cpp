@@ -70,25 +70,8 @@ BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
     return FALSE;
   }
   pdev->yNextBand += BAND_HEIGHT;
-
-  DWORD cb = 0;
-  BYTE *pStaging = NULL;
-  if (PackedRowBytes(cRows, pso->sizlBitmap.cx, &cb)) {
-    pStaging = (BYTE *)HeapAlloc(pdev->hHeap, 0, cb);
-  }
-  if (pStaging == NULL) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    SetNoMoreBands(pptl);
-    return FALSE;
-  }
-
-  BOOL bLastBand = pdev->yNextBand >= pdev->cySurface;
-  BOOL bSent = PackRows(pso, cRows, pStaging) && SendImageData(pdev->hPrinter, pStaging, cb) &&
-               (!bLastBand || SendCommand(pdev->hPrinter, CMD_END_PAGE));
-  HeapFree(pdev->hHeap, 0, pStaging);
-  if (!bSent) {
-    // A cancel and a lost band end the page alike: nothing more is sent.
-    pdev->flStatus |= PDEVF_ABORTED;
+  const BOOL bLastBand = pdev->yNextBand >= pdev->cySurface;
+  if (!SendRows(pdev, pso, cRows, bLastBand)) {
     SetNoMoreBands(pptl);
     return FALSE;
   }
