@@ -5,6 +5,7 @@
 #include <scoped_handle.h>
 
 #include <regex>
+#include <vector>
 
 #ifndef _WIN32
 #include <platform/testing.h>
@@ -114,6 +115,49 @@ bool UnderWine() {
 std::string MaskBannerTimes(const std::string &log) {
   static const std::regex time(R"(\(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}\))");
   return std::regex_replace(log, time, "(TIME)");
+}
+
+namespace {
+
+// The lines of a log, each with its line end; a last line without one
+// counts too.
+std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    const size_t next = end == std::string::npos ? text.size() : end + 1;
+    lines.push_back(text.substr(start, next - start));
+    start = next;
+  }
+  return lines;
+}
+
+std::string Shown(const std::vector<std::string> &lines, size_t index) {
+  if (index >= lines.size()) return "(no such line: the log ends before it)";
+  std::string shown = "\"";
+  for (char ch : lines[index]) {
+    if (ch == '\r') {
+      shown += "\\r";
+    } else if (ch == '\n') {
+      shown += "\\n";
+    } else {
+      shown += ch;
+    }
+  }
+  return shown + "\"";
+}
+
+}  // namespace
+
+::testing::AssertionResult SameLines(const std::string &actual, const std::string &expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  const std::vector<std::string> got = SplitLines(actual), want = SplitLines(expected);
+  size_t line = 0;
+  while (line < got.size() && line < want.size() && got[line] == want[line]) ++line;
+  return ::testing::AssertionFailure() << "line " << line + 1 << " of the log differs (" << got.size() << " lines, "
+                                       << want.size() << " expected)\n  actual:   " << Shown(got, line)
+                                       << "\n  expected: " << Shown(want, line);
 }
 
 std::string SystemMessage(DWORD code) {
