@@ -45,10 +45,14 @@ kvt::ScopedLocalBlock<CHAR> ReadHardwareIds(HDEVINFO set, PSP_DEVINFO_DATA devic
 // The first string of the list equal to `hardwareId` ignoring letter case,
 // as the device spells it; NULL when none is (or `hardwareId` is NULL).
 LPCSTR MatchingHardwareId(LPCSTR ids, DWORD size, LPCSTR hardwareId) {
-  if (ids == NULL || hardwareId == NULL) return NULL;
+  if (ids == NULL || hardwareId == NULL) {
+    return NULL;
+  }
   DWORD offset = 0;
   while (offset < size && ids[offset] != '\0') {
-    if (lstrcmpiA(ids + offset, hardwareId) == 0) return ids + offset;
+    if (lstrcmpiA(ids + offset, hardwareId) == 0) {
+      return ids + offset;
+    }
     offset += BoundedLength(ids + offset, size - offset) + 1;
   }
   return NULL;

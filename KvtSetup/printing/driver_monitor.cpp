@@ -1,10 +1,11 @@
 // The exported deletions of a printer driver and of a port monitor: one
 // spooler call each on the local machine and its own environment, its
 // outcome in the log, the spooler's own result returned.
+#include <windows.h>
+#include <winspool.h>
+
 #include "KvtSetup.h"
 #include "run/log_result.h"
-
-#include <winspool.h>
 
 INT WINAPI KVT_DeletePrinterDriver(LPCSTR driverName) {
   if (driverName == NULL) {

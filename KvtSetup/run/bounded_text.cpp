@@ -2,7 +2,7 @@
 // and value buffers. The library does its own copying so that it needs
 // nothing beyond the Windows calls of the run, and so that a cut is
 // reported instead of silent.
-#include "bounded_text.h"
+#include "run/bounded_text.h"
 
 DWORD BoundedLength(LPCSTR text, DWORD size) {
   DWORD length = 0;

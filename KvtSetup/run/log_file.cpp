@@ -3,12 +3,12 @@
 // without sharing, so nobody else can write into it while a run holds it,
 // and every line reaches the system in the same call that produces it, so
 // the log is complete up to the last line even if the host never finishes.
-#include "log_file.h"
+#include "run/log_file.h"
 
 #include <scoped_handle.h>
 
-#include "bounded_text.h"
-#include "run_state.h"
+#include "run/bounded_text.h"
+#include "run/run_state.h"
 
 DWORD OpenLogFile(void) {
   CloseLogFile();

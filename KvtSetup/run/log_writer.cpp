@@ -3,13 +3,14 @@
 // CR LF and goes to the log in one write. A successful write, or one with
 // no log to go to, leaves the thread's last-error code as it was, so that
 // logging between a failed call and the reading of its error is harmless.
+#include "run/log_result.h"
+
 #include <stdarg.h>
 
 #include <scoped_handle.h>
 
-#include "../KvtSetup.h"
-#include "log_file.h"
-#include "log_result.h"
+#include "KvtSetup.h"
+#include "run/log_file.h"
 
 namespace {
 
