@@ -14,16 +14,11 @@ VOID SetNoMoreBands(POINTL *pptl) {
   pptl->y = -1;
 }
 
-// The PDEV of a band call, or NULL when the call must fail: a surface that
-// is not ours or a missing band origin (ERROR_INVALID_PARAMETER), or a job
-// already aborted (no new error: the abort was reported when it happened).
+// The PDEV of a band call, or NULL when the call must fail: as for any
+// output hook, and also for a missing band origin (ERROR_INVALID_PARAMETER).
 PDEV *PdevForBanding(SURFOBJ *pso, POINTL *pptl) {
-  PDEV *pdev = PdevOfSurface(pso);
+  PDEV *pdev = PdevForOutput(pso);
   if (pdev == NULL) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return NULL;
-  }
-  if (pdev->flStatus & PDEVF_ABORTED) {
     return NULL;
   }
   if (pptl == NULL) {

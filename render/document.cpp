@@ -53,12 +53,8 @@ BOOL APIENTRY DrvEndDoc(SURFOBJ *pso, FLONG fl) {
 }
 
 BOOL APIENTRY DrvStartPage(SURFOBJ *pso) {
-  PDEV *pdev = PdevOfSurface(pso);
+  PDEV *pdev = PdevForOutput(pso);
   if (pdev == NULL) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (pdev->flStatus & PDEVF_ABORTED) {
     return FALSE;
   }
   if (pdev->flStatus & PDEVF_PAGE_STARTED) {
@@ -71,12 +67,8 @@ BOOL APIENTRY DrvStartPage(SURFOBJ *pso) {
 }
 
 BOOL APIENTRY DrvSendPage(SURFOBJ *pso) {
-  PDEV *pdev = PdevOfSurface(pso);
+  PDEV *pdev = PdevForOutput(pso);
   if (pdev == NULL) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (pdev->flStatus & PDEVF_ABORTED) {
     return FALSE;
   }
   if (!SendRows(pdev, pso, pso->sizlBitmap.cy, TRUE)) {

@@ -27,6 +27,15 @@ PDEV *PdevOfSurface(SURFOBJ *pso) {
   return IsValidPdev(pdev) ? pdev : NULL;
 }
 
+PDEV *PdevForOutput(SURFOBJ *pso) {
+  PDEV *pdev = PdevOfSurface(pso);
+  if (pdev == NULL) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return NULL;
+  }
+  return (pdev->flStatus & PDEVF_ABORTED) ? NULL : pdev;
+}
+
 BOOL InitPdev(PDEV *pdev, const DEVMODEW *pdm, LPCWSTR pwszDeviceName, HANDLE hPrinter) {
   pdev->flStatus = 0;
   pdev->dwSignatureEnd = PDEV_SIGNATURE;

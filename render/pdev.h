@@ -45,6 +45,10 @@ BOOL IsValidPdev(const PDEV *pdev);
 // The PDEV behind a SURFOBJ that GDI hands to a hook, or null when pso or
 // its dhpdev does not lead to a valid PDEV.
 PDEV *PdevOfSurface(SURFOBJ *pso);
+// The PDEV of a page or band hook, or null when the hook must fail: a
+// surface that is not ours (ERROR_INVALID_PARAMETER) or a job already
+// aborted (no new error: the abort was reported when it happened).
+PDEV *PdevForOutput(SURFOBJ *pso);
 
 // Signatures, printer data, settings and paper geometry of a zeroed PDEV;
 // FALSE only when the printer data block cannot be allocated.
