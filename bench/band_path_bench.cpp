@@ -41,7 +41,7 @@ class DriverOnNulPort {
     if (!printer_) throw std::runtime_error(error);
     const print::ApplicationDevmode devmode =
         print::MakeApplicationDevmode(print::PrintSettings{}, print::Orientation::Landscape, u"KVT-RZ4");
-    dc_ = std::make_unique<platform::PrinterDC>(DrvEnableDriver, printer_.Get(), u"KVT-RZ4", &devmode.dm,
+    dc_ = std::make_unique<platform::PrinterDC>(DrvEnableDriver, printer_.get(), u"KVT-RZ4", &devmode.dm,
                                                 DrvDisableDriver);
     if (!dc_->Valid() || !dc_->StartDoc(u"band path")) throw std::runtime_error(dc_->Failure());
   }
@@ -70,7 +70,7 @@ class DriverOnNulPort {
   }
 
  private:
-  print::UniquePrinter printer_;
+  kvt::ScopedPrinter printer_;
   std::unique_ptr<platform::PrinterDC> dc_;
 };
 

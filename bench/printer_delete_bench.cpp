@@ -8,6 +8,7 @@
 
 #include <platform/testing.h>
 #include <winspool.h>
+#include <scoped_handle.h>
 
 #include <chrono>
 #include <string>
@@ -38,9 +39,7 @@ bool AddPrinters(int count) {
     info.pPrinterName = const_cast<LPSTR>(name.c_str());
     info.pPortName = const_cast<LPSTR>("NUL:");
     info.pDriverName = const_cast<LPSTR>(kDriver);
-    HANDLE printer = AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
-    if (printer == nullptr) return false;
-    ClosePrinter(printer);
+    if (!kvt::ScopedPrinter(AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)))) return false;
   }
   return true;
 }

@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <platform/testing.h>
 #include <setupapi.h>
+#include <scoped_handle.h>
 
 #include <chrono>
 #include <fstream>
@@ -25,29 +26,27 @@ using Clock = std::chrono::steady_clock;
 const GUID kBenchClass = {0x4b565434, 0x6265, 0x6e63, {0x68, 0, 0, 0, 0, 0, 0, 1}};
 
 void MakeDevices(int count) {
-  HDEVINFO set = SetupDiCreateDeviceInfoList(&kBenchClass, NULL);
+  const kvt::ScopedDeviceInfoSet set(SetupDiCreateDeviceInfoList(&kBenchClass, NULL));
   for (int i = 0; i < count; ++i) {
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof(device);
     const std::string ids = "KVTBENCH\\DEVICE_" + std::to_string(i) + std::string(1, '\0') + "KVTBENCH\\COMPAT";
-    SetupDiCreateDeviceInfoA(set, "KVTBENCH", &kBenchClass, NULL, NULL, DICD_GENERATE_ID, &device);
-    SetupDiSetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, reinterpret_cast<const BYTE *>(ids.c_str()),
+    SetupDiCreateDeviceInfoA(set.get(), "KVTBENCH", &kBenchClass, NULL, NULL, DICD_GENERATE_ID, &device);
+    SetupDiSetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, reinterpret_cast<const BYTE *>(ids.c_str()),
                                       static_cast<DWORD>(ids.size() + 2));
-    SetupDiRegisterDeviceInfo(set, &device, 0, NULL, NULL, NULL);
+    SetupDiRegisterDeviceInfo(set.get(), &device, 0, NULL, NULL, NULL);
   }
-  SetupDiDestroyDeviceInfoList(set);
 }
 
 // The reference walk: each device's hardware IDs read once into a buffer.
 void BareWalk() {
-  HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
+  const kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
   BYTE ids[256];
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
-    SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_HARDWAREID, NULL, ids, sizeof(ids), NULL);
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
+    SetupDiGetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, NULL, ids, sizeof(ids), NULL);
   }
-  SetupDiDestroyDeviceInfoList(set);
 }
 
 void BM_RemoveDeviceWalk(benchmark::State &state) {
@@ -83,13 +82,13 @@ void BM_DeleteOemxInfSearch(benchmark::State &state) {
     search += std::chrono::duration<double>(Clock::now() - start).count();
     start = Clock::now();
     WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA("C:\\WINDOWS\\Inf\\oem*.inf", &entry);
+    kvt::ScopedFind find(FindFirstFileA("C:\\WINDOWS\\Inf\\oem*.inf", &entry));
     char value[1024];
     do {
       const std::string path = std::string("C:\\WINDOWS\\Inf\\") + entry.cFileName;
       GetPrivateProfileStringA("Version", "Provider", "", value, sizeof(value), path.c_str());
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &entry));
+    find.reset();
     reference += std::chrono::duration<double>(Clock::now() - start).count();
   }
   state.counters["search_ms"] = benchmark::Counter(search * 1e3 / state.iterations());

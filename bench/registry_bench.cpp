@@ -8,9 +8,11 @@
 #include <benchmark/benchmark.h>
 
 #include <windows.h>
+#include <scoped_handle.h>
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 #include "registry/key_tree.h"
 
@@ -23,36 +25,34 @@ const char kTop[] = "Software\\KvtBenchTree";
 
 // `keys` keys below kTop in chains of `depth` keys.
 void BuildTree(int keys, int depth) {
-  HKEY top = NULL;
-  RegCreateKeyExA(HKEY_CURRENT_USER, kTop, 0, NULL, 0, KEY_ALL_ACCESS, NULL, &top, NULL);
+  kvt::ScopedKey top;
+  RegCreateKeyExA(HKEY_CURRENT_USER, kTop, 0, NULL, 0, KEY_ALL_ACCESS, NULL, top.receive(), NULL);
   for (int made = 0, chain = 0; made < keys; ++chain) {
-    HKEY parent = top;
+    kvt::ScopedKey parent;
     for (int level = 0; level < depth && made < keys; ++level, ++made) {
-      HKEY child = NULL;
+      kvt::ScopedKey child;
       std::string name = "k";
       name += std::to_string(chain);
       name += '_';
       name += std::to_string(level);
-      RegCreateKeyExA(parent, name.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &child, NULL);
-      if (parent != top) RegCloseKey(parent);
-      parent = child;
+      RegCreateKeyExA(parent ? parent.get() : top.get(), name.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                      child.receive(), NULL);
+      parent = std::move(child);
     }
-    if (parent != top) RegCloseKey(parent);
   }
-  RegCloseKey(top);
 }
 
 // The reference: each key opened once, its subkeys deleted depth first.
 LONG DeleteRecursively(HKEY parent, const char *name) {
-  HKEY key = NULL;
-  if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
+  kvt::ScopedKey key;
+  if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, key.receive()) == ERROR_SUCCESS) {
     char sub[256];
     DWORD length = sizeof(sub);
-    while (RegEnumKeyExA(key, 0, sub, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS &&
-           DeleteRecursively(key, sub) == ERROR_SUCCESS) {
+    while (RegEnumKeyExA(key.get(), 0, sub, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS &&
+           DeleteRecursively(key.get(), sub) == ERROR_SUCCESS) {
       length = sizeof(sub);
     }
-    RegCloseKey(key);
+    key.reset();
   }
   return RegDeleteKeyA(parent, name);
 }
@@ -96,10 +96,10 @@ void BM_TreeEndingAtAnUnspellableLeaf(benchmark::State &state) {
   double walk = 0;
   for (auto _ : state) {
     BuildTree(keys, depth);
-    HKEY key = NULL;
-    RegCreateKeyExW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(leaf.c_str()), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key,
-                    NULL);
-    RegCloseKey(key);
+    kvt::ScopedKey key;
+    RegCreateKeyExW(HKEY_CURRENT_USER, reinterpret_cast<LPCWSTR>(leaf.c_str()), 0, NULL, 0, KEY_ALL_ACCESS, NULL,
+                    key.receive(), NULL);
+    key.reset();
     const auto start = Clock::now();
     if (DeleteRegKey(HKEY_CURRENT_USER, kTop) != ERROR_FILE_NOT_FOUND)
       state.SkipWithError("the walk did not end at the leaf");

@@ -1,6 +1,9 @@
 # Checks a built DLL with objdump: a PE32 i386 image whose export table holds
-# exactly EXPORTS and whose imports are all among ALLOWED_IMPORTS.
-# Usage: cmake -DDLL=... -DOBJDUMP=... -DEXPORTS=a,b -DALLOWED_IMPORTS=x.dll,y.dll -P check-dll.cmake
+# exactly EXPORTS, whose imports are all among ALLOWED_IMPORTS and, when
+# IMPORT_LIST names a file, import exactly the functions that file lists
+# ("dll function" per line, DLL names in lower case).
+# Usage: cmake -DDLL=... -DOBJDUMP=... -DEXPORTS=a,b -DALLOWED_IMPORTS=x.dll,y.dll
+#              [-DIMPORT_LIST=file] -P check-dll.cmake
 cmake_minimum_required(VERSION 3.25)
 
 string(REPLACE "," ";" EXPORTS "${EXPORTS}")
@@ -41,4 +44,31 @@ foreach(line IN LISTS imports)
     message(FATAL_ERROR "${DLL} imports ${dll}, which is not a Windows system DLL of the list")
   endif()
 endforeach()
+# Imported functions: the rows under each "DLL Name:" line, up to the blank
+# line that ends its table.
+if(IMPORT_LIST)
+  string(REPLACE "\n" ";" lines "${dump}")
+  set(dll "")
+  set(functions)
+  foreach(line IN LISTS lines)
+    if(line MATCHES "DLL Name: ([^ \t]+)")
+      string(TOLOWER "${CMAKE_MATCH_1}" dll)
+    elseif(line MATCHES "^[ \t]*$")
+      set(dll "")
+    elseif(dll AND line MATCHES "^[ \t]+[0-9a-f]+[ \t]+[0-9]+[ \t]+([A-Za-z_][A-Za-z0-9_@]*)")
+      list(APPEND functions "${dll} ${CMAKE_MATCH_1}")
+    endif()
+  endforeach()
+  list(REMOVE_DUPLICATES functions)
+  list(SORT functions)
+  file(STRINGS "${IMPORT_LIST}" listed REGEX "^[^#]")
+  list(SORT listed)
+  set(added ${functions})
+  list(REMOVE_ITEM added ${listed})
+  set(missing ${listed})
+  list(REMOVE_ITEM missing ${functions})
+  if(added OR missing)
+    message(FATAL_ERROR "imports of ${DLL} differ from ${IMPORT_LIST}: new [${added}], gone [${missing}]")
+  endif()
+endif()
 message(STATUS "${DLL}: exports [${found}], imports ok")

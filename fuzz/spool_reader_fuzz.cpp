@@ -5,6 +5,7 @@
 // checks what the reader promises its visitors: rows arrive in order, in
 // whole rows, never past the page, and a valid stream has complete pages;
 // and that the printer's check of each page setup names a place inside it.
+// A second read checks the framing alone: records in a row, payloads whole.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -69,6 +70,28 @@ class InvariantCheck final : public SpoolVisitor {
   uint32_t endPages_ = 0;
 };
 
+// What a framing-only read promises: records follow each other without a
+// gap, and each image record's bytes arrive in full before the next record.
+class FramingCheck final : public SpoolVisitor {
+ public:
+  bool OnCommand(const CommandRecord &record) override {
+    Require(record.offset == next_ && pending_ == 0);
+    next_ = record.offset + record.size;
+    pending_ = record.command == Command::ImageData ? record.byteCount : 0;
+    return true;
+  }
+  bool OnImageBytes(std::span<const uint8_t> bytes) override {
+    Require(bytes.size() <= pending_);
+    pending_ -= bytes.size();
+    return true;
+  }
+  bool Complete(size_t size) const { return next_ == size && pending_ == 0; }
+
+ private:
+  uint64_t next_ = 0;
+  uint64_t pending_ = 0;
+};
+
 void Check(std::span<const uint8_t> stream) {
   MemorySource source(stream);
   InvariantCheck check;
@@ -80,6 +103,14 @@ void Check(std::span<const uint8_t> stream) {
   } else {
     Require(result.pages == check.EndPages());
   }
+
+  MemorySource again(stream);
+  FramingCheck framing;
+  ReadResult framed = ReadSpool(again, framing, Checks::Framing);
+  Require(!framed.stoppedByVisitor);
+  // A whole job frames; what frames was read to its last byte.
+  Require(result.error || !framed.error);
+  Require(framed.error || framing.Complete(stream.size()));
 }
 
 void Put(std::vector<uint8_t> &out, uint32_t word) {

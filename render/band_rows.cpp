@@ -5,6 +5,11 @@
 
 #include <string.h>
 
+#include <scoped_handle.h>
+
+#include "pdev.h"
+#include "spool.h"
+
 namespace {
 
 #define ABORT_POLL_LINES 10
@@ -40,6 +45,25 @@ BOOL PackRows(SURFOBJ *pso, LONG cRows, BYTE *pDst) {
     memcpy(pDst, pRow, cbRow);
     pDst += cbRow;
     pRow += pso->lDelta;
+  }
+  return TRUE;
+}
+
+BOOL SendRows(PDEV *pdev, SURFOBJ *pso, LONG cRows, BOOL bEndPage) {
+  DWORD cb = 0;
+  kvt::ScopedHeapBlock<BYTE> staging;
+  if (PackedRowBytes(cRows, pso->sizlBitmap.cx, &cb)) {
+    staging = kvt::HeapBlockOf(pdev->hHeap, (BYTE *)HeapAlloc(pdev->hHeap, 0, cb));
+  }
+  if (!staging) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return FALSE;
+  }
+  if (!PackRows(pso, cRows, staging.get()) || !SendImageData(pdev->hPrinter, staging.get(), cb) ||
+      (bEndPage && !SendCommand(pdev->hPrinter, CMD_END_PAGE))) {
+    // A cancel and a lost band end the page alike: nothing more is sent.
+    pdev->flStatus |= PDEVF_ABORTED;
+    return FALSE;
   }
   return TRUE;
 }

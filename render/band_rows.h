@@ -1,5 +1,6 @@
-// Moving finished pixels out of the band surface: erasing it to white and
-// packing its rows without the row padding into a staging buffer.
+// Moving finished pixels out of the band surface: erasing it to white,
+// packing its rows without the row padding into a staging buffer, and
+// sending them to the printer.
 #pragma once
 
 #include <kvtddi.h>
@@ -14,3 +15,12 @@ BOOL PackedRowBytes(LONG cRows, LONG cx, DWORD *pcb);
 // Copies the first cRows scan lines into pDst, cx * 3 bytes each, asking
 // EngCheckAbort before every tenth line. FALSE when the user aborted.
 BOOL PackRows(SURFOBJ *pso, LONG cRows, BYTE *pDst);
+
+struct _PDEV;
+
+// Packs the first cRows rows of the surface into a staging buffer of the
+// PDEV's heap, sends them as one image record and, when bEndPage, ends the
+// page. FALSE with ERROR_NOT_ENOUGH_MEMORY when the buffer cannot be had
+// (nothing is sent and the job goes on); FALSE with the PDEV aborted for
+// good when the user aborted or the rows did not all reach the stream.
+BOOL SendRows(struct _PDEV *pdev, SURFOBJ *pso, LONG cRows, BOOL bEndPage);

@@ -14,16 +14,11 @@ VOID SetNoMoreBands(POINTL *pptl) {
   pptl->y = -1;
 }
 
-// The PDEV of a band call, or NULL when the call must fail: a surface that
-// is not ours or a missing band origin (ERROR_INVALID_PARAMETER), or a job
-// already aborted (no new error: the abort was reported when it happened).
+// The PDEV of a band call, or NULL when the call must fail: as for any
+// output hook, and also for a missing band origin (ERROR_INVALID_PARAMETER).
 PDEV *PdevForBanding(SURFOBJ *pso, POINTL *pptl) {
-  PDEV *pdev = PdevOfSurface(pso);
+  PDEV *pdev = PdevForOutput(pso);
   if (pdev == NULL) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return NULL;
-  }
-  if (pdev->flStatus & PDEVF_ABORTED) {
     return NULL;
   }
   if (pptl == NULL) {
@@ -70,25 +65,8 @@ BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
     return FALSE;
   }
   pdev->yNextBand += BAND_HEIGHT;
-
-  DWORD cb = 0;
-  BYTE *pStaging = NULL;
-  if (PackedRowBytes(cRows, pso->sizlBitmap.cx, &cb)) {
-    pStaging = (BYTE *)HeapAlloc(pdev->hHeap, 0, cb);
-  }
-  if (pStaging == NULL) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    SetNoMoreBands(pptl);
-    return FALSE;
-  }
-
-  BOOL bLastBand = pdev->yNextBand >= pdev->cySurface;
-  BOOL bSent = PackRows(pso, cRows, pStaging) && SendImageData(pdev->hPrinter, pStaging, cb) &&
-               (!bLastBand || SendCommand(pdev->hPrinter, CMD_END_PAGE));
-  HeapFree(pdev->hHeap, 0, pStaging);
-  if (!bSent) {
-    // A cancel and a lost band end the page alike: nothing more is sent.
-    pdev->flStatus |= PDEVF_ABORTED;
+  const BOOL bLastBand = pdev->yNextBand >= pdev->cySurface;
+  if (!SendRows(pdev, pso, cRows, bLastBand)) {
     SetNoMoreBands(pptl);
     return FALSE;
   }

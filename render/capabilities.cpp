@@ -2,6 +2,8 @@
 // 403 dpi, 24-bit raster printer whose surface is the printable rectangle)
 // and DEVINFO (default fonts and the RGB device palette). Both are built
 // whole and then copied only as far as the caller's buffer reaches.
+#include "capabilities.h"
+
 #include <string.h>
 
 #include "pdev.h"

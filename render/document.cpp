@@ -53,12 +53,8 @@ BOOL APIENTRY DrvEndDoc(SURFOBJ *pso, FLONG fl) {
 }
 
 BOOL APIENTRY DrvStartPage(SURFOBJ *pso) {
-  PDEV *pdev = PdevOfSurface(pso);
+  PDEV *pdev = PdevForOutput(pso);
   if (pdev == NULL) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  if (pdev->flStatus & PDEVF_ABORTED) {
     return FALSE;
   }
   if (pdev->flStatus & PDEVF_PAGE_STARTED) {
@@ -71,28 +67,11 @@ BOOL APIENTRY DrvStartPage(SURFOBJ *pso) {
 }
 
 BOOL APIENTRY DrvSendPage(SURFOBJ *pso) {
-  PDEV *pdev = PdevOfSurface(pso);
+  PDEV *pdev = PdevForOutput(pso);
   if (pdev == NULL) {
-    SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (pdev->flStatus & PDEVF_ABORTED) {
-    return FALSE;
-  }
-  DWORD cb = 0;
-  BYTE *pStaging = NULL;
-  if (PackedRowBytes(pso->sizlBitmap.cy, pso->sizlBitmap.cx, &cb)) {
-    pStaging = (BYTE *)HeapAlloc(pdev->hHeap, 0, cb);
-  }
-  if (pStaging == NULL) {
-    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return FALSE;
-  }
-  BOOL bSent = PackRows(pso, pso->sizlBitmap.cy, pStaging) && SendImageData(pdev->hPrinter, pStaging, cb) &&
-               SendCommand(pdev->hPrinter, CMD_END_PAGE);
-  HeapFree(pdev->hHeap, 0, pStaging);
-  if (!bSent) {
-    pdev->flStatus |= PDEVF_ABORTED;
+  if (!SendRows(pdev, pso, pso->sizlBitmap.cy, TRUE)) {
     return FALSE;
   }
   pdev->cPages++;

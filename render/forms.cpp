@@ -1,10 +1,10 @@
 // The settings' form against the spooler's form list: which spooler forms
 // are the printer's papers, the paper-size number of a form, and taking a
 // matching form's sizes and exact name into the settings.
+#include "forms.h"
+
 #include <string.h>
 
-#include "messages.h"
-#include "paper.h"
 #include "text.h"
 
 namespace {
@@ -25,67 +25,56 @@ BOOL EqualFoldingAsciiLetters(LPCWSTR a, LPCWSTR b) {
 
 }  // namespace
 
-FORM_INFO_1W *EnumFormsAlloc(HANDLE hPrinter, DWORD *pcForms) {
+kvt::ScopedGlobalBlock<FORM_INFO_1W> EnumFormsAlloc(HANDLE hPrinter, DWORD *pcForms) {
   DWORD cbNeeded = 0;
   if (EnumFormsW(hPrinter, 1, NULL, 0, &cbNeeded, pcForms) || GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-    return NULL;
+    return {};
   }
-  FORM_INFO_1W *pForms = (FORM_INFO_1W *)GlobalAlloc(GMEM_FIXED, cbNeeded);
-  if (pForms == NULL) {
-    return NULL;
+  kvt::ScopedGlobalBlock<FORM_INFO_1W> forms((FORM_INFO_1W *)GlobalAlloc(GMEM_FIXED, cbNeeded));
+  if (forms && !EnumFormsW(hPrinter, 1, (LPBYTE)forms.get(), cbNeeded, &cbNeeded, pcForms)) {
+    forms.reset();
   }
-  if (!EnumFormsW(hPrinter, 1, (LPBYTE)pForms, cbNeeded, &cbNeeded, pcForms)) {
-    GlobalFree(pForms);
-    return NULL;
-  }
-  return pForms;
+  return forms;
 }
 
 BOOL IsKnownForm(const FORM_INFO_1W *pForm, CURRENTFORM *pOut) {
   if (pForm == NULL || pForm->pName == NULL) {
     return FALSE;
   }
-  static const LONG s_aBorderedRecord[PAPER_KIND_COUNT] = {0, 2, 4};
-  for (LONG kind = 0; kind < PAPER_KIND_COUNT; kind++) {
-    if (lstrcmpW(pForm->pName, FormNameForKind(kind)) != 0) {
-      continue;
-    }
-    const PAPER_RECORD *pPaper = &g_aPaperRecords[s_aBorderedRecord[kind]];
-    const RECTL *prcl = &pForm->ImageableArea;
-    if (prcl->left != 0 || prcl->top != 0 || prcl->right / 1000 != (LONG)pPaper->dImageWidthMm ||
-        prcl->bottom / 1000 != (LONG)pPaper->dImageHeightMm) {
-      continue;
-    }
-    if (pOut != NULL) {
-      CopyWideBounded(pOut->wszFormName, pForm->pName, CCHFORMNAME);
-      pOut->rclPrintable.left = pPaper->xLeftMargin;
-      pOut->rclPrintable.top = pPaper->yTopMargin;
-      pOut->rclPrintable.right = pPaper->xLeftMargin + pPaper->cxImage;
-      pOut->rclPrintable.bottom = pPaper->yTopMargin + pPaper->cyImage;
-      pOut->cxPaper = (LONG)pPaper->cxPaperDots;
-      pOut->cyPaper = (LONG)pPaper->cyPaperDots;
-      pOut->bLandscape = 0;
-    }
-    return TRUE;
+  const LONG kind = PaperKindOfFormName(pForm->pName);
+  if (kind == PAPER_KIND_NONE) {
+    return FALSE;
   }
-  return FALSE;
+  // A spooler form of ours carries the image area of the bordered paper.
+  const PAPER_RECORD *pPaper = PaperRecordFor(kind, TRUE);
+  const RECTL *prcl = &pForm->ImageableArea;
+  if (prcl->left != 0 || prcl->top != 0 || prcl->right / 1000 != (LONG)pPaper->dImageWidthMm ||
+      prcl->bottom / 1000 != (LONG)pPaper->dImageHeightMm) {
+    return FALSE;
+  }
+  if (pOut != NULL) {
+    CopyWideBounded(pOut->wszFormName, pForm->pName, CCHFORMNAME);
+    pOut->rclPrintable = PaperImageRect(pPaper);
+    pOut->cxPaper = (LONG)pPaper->cxPaperDots;
+    pOut->cyPaper = (LONG)pPaper->cyPaperDots;
+    pOut->bLandscape = FALSE;
+  }
+  return TRUE;
 }
 
 SHORT FindFormIndex(HANDLE hPrinter, LPCWSTR pwszName) {
-  SHORT index = -1;
   DWORD cForms = 0;
-  FORM_INFO_1W *pForms = EnumFormsAlloc(hPrinter, &cForms);
-  if (pForms == NULL) {
+  const kvt::ScopedGlobalBlock<FORM_INFO_1W> forms = EnumFormsAlloc(hPrinter, &cForms);
+  if (!forms) {
     return -1;
   }
+  const FORM_INFO_1W *pForms = forms.get();
   for (DWORD i = 0; i < cForms; i++) {
     if (IsKnownForm(&pForms[i], NULL) && lstrcmpW(pForms[i].pName, pwszName) == 0) {
-      index = (SHORT)(i + 1);
-      break;
+      return (SHORT)(i + 1);
     }
   }
-  GlobalFree(pForms);
-  return index;
+  return -1;
 }
 
 VOID UpdatePaperSize(HANDLE hPrinter, DEVMODEW *pdm) {
@@ -100,17 +89,13 @@ INT MatchDevmodeForm(HANDLE hPrinter, DEVMODEW *pdm, FORMCOPY *pFormOut) {
   memset(pFormOut, 0, sizeof(*pFormOut));
   INT result = FORM_NOT_MATCHED;
   DWORD cForms = 0;
-  FORM_INFO_1W *pForms = EnumFormsAlloc(hPrinter, &cForms);
-  if (pForms == NULL) {
-    return FORM_NOT_MATCHED;
-  }
-  if (cForms == 0) {
-    GlobalFree(pForms);
+  const kvt::ScopedGlobalBlock<FORM_INFO_1W> forms = EnumFormsAlloc(hPrinter, &cForms);
+  if (!forms || cForms == 0) {
     return FORM_NOT_MATCHED;
   }
   if (pdm->dmFields & DM_FORMNAME) {
     for (DWORD i = 0; i < cForms; i++) {
-      const FORM_INFO_1W *pForm = &pForms[i];
+      const FORM_INFO_1W *pForm = &forms.get()[i];
       if (pForm->pName == NULL || !EqualFoldingAsciiLetters(pForm->pName, pdm->dmFormName)) {
         continue;
       }
@@ -127,6 +112,5 @@ INT MatchDevmodeForm(HANDLE hPrinter, DEVMODEW *pdm, FORMCOPY *pFormOut) {
     }
   }
   pFormOut->fi.pName = pFormOut->wszName;
-  GlobalFree(pForms);
   return result;
 }

@@ -3,8 +3,6 @@
 // other entries are left empty here.
 #include "messages.h"
 
-#include "paper.h"
-
 namespace {
 
 enum MessageLanguage {
@@ -53,15 +51,4 @@ LPCWSTR LocalizedString(INT index) {
   }
   LPCWSTR pwsz = g_aMessages[UserLanguageIndex()][index];
   return pwsz != NULL ? pwsz : L"";
-}
-
-LPCWSTR FormNameForKind(LONG kind) {
-  switch (kind) {
-    case PAPER_KIND_3_5X5:
-      return LocalizedString(MSG_FORM_3_5X5);
-    case PAPER_KIND_SMALL:
-      return LocalizedString(MSG_FORM_SMALL);
-    default:
-      return LocalizedString(MSG_FORM_POSTCARD);
-  }
 }

@@ -11,5 +11,3 @@
 
 // Entry `index` in the user's language; "" for an index out of range.
 LPCWSTR LocalizedString(INT index);
-// The localized form name of a paper kind; unknown kinds read as Post card.
-LPCWSTR FormNameForKind(LONG kind);

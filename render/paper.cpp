@@ -1,33 +1,90 @@
-// The five papers the printer handles and the geometry of the selected one:
-// paper size and printable rectangle in dots, in the page's orientation.
-// The paper size follows from the millimetre values, so it can be a dot
-// smaller than the printable rectangle of a borderless paper.
+// The five paper records and what follows from them: the paper a form name
+// stands for and the geometry of the selected paper (paper size and
+// printable rectangle in dots, in the page's orientation). The paper size
+// follows from the millimetre values, so it can be a dot smaller than the
+// printable rectangle of a borderless paper.
 #include "paper.h"
 
 #include <string.h>
 
+#include "forms.h"
 #include "messages.h"
 #include "pdev.h"
+#include "printer_data.h"
 #include "text.h"
 
-const PAPER_RECORD g_aPaperRecords[PAPER_RECORD_COUNT] = {
-    // kind, -, paper mm, paper dots, image mm, image dots, margins L T R B
-    {PAPER_KIND_POSTCARD, 0, 101.6, 152.4, 1612, 2418, 95.549, 143.324, 1516, 2274, 48, 72, 48, 72},
-    {PAPER_KIND_POSTCARD, 0, 104.877, 155.425, 1664, 2466, 104.877, 155.425, 1664, 2466, 0, 0, 0, 0},
-    {PAPER_KIND_3_5X5, 0, 88.995, 127.063, 1412, 2016, 83.952, 122.021, 1332, 1936, 40, 40, 40, 40},
-    {PAPER_KIND_3_5X5, 0, 92.272, 130.088, 1464, 2064, 92.272, 130.088, 1464, 2064, 0, 0, 0, 0},
-    {PAPER_KIND_SMALL, 0, 89.94, 101.6, 1427, 1612, 71.662, 95.549, 1137, 1516, 76, 48, 214, 48},
+namespace {
+
+// Each record on two lines: what it is, then its sizes.
+// clang-format off
+const PAPER_RECORD g_aPaperRecords[] = {
+    // kind, border, name
+    //  paper mm, paper dots, image mm, image dots, margins L T R B
+    {PAPER_KIND_POSTCARD, TRUE, MSG_FORM_POSTCARD,
+     101.6, 152.4, 1612, 2418, 95.549, 143.324, 1516, 2274, 48, 72, 48, 72},
+    {PAPER_KIND_POSTCARD, FALSE, MSG_FORM_POSTCARD,
+     104.877, 155.425, 1664, 2466, 104.877, 155.425, 1664, 2466, 0, 0, 0, 0},
+    {PAPER_KIND_3_5X5, TRUE, MSG_FORM_3_5X5,
+     88.995, 127.063, 1412, 2016, 83.952, 122.021, 1332, 1936, 40, 40, 40, 40},
+    {PAPER_KIND_3_5X5, FALSE, MSG_FORM_3_5X5,
+     92.272, 130.088, 1464, 2064, 92.272, 130.088, 1464, 2064, 0, 0, 0, 0},
+    {PAPER_KIND_SMALL, TRUE, MSG_FORM_SMALL,
+     89.94, 101.6, 1427, 1612, 71.662, 95.549, 1137, 1516, 76, 48, 214, 48},
 };
+// clang-format on
+
+}  // namespace
 
 const PAPER_RECORD *PaperRecordFor(LONG kind, BOOL bBorder) {
-  switch (kind) {
-    case PAPER_KIND_3_5X5:
-      return &g_aPaperRecords[bBorder ? 2 : 3];
-    case PAPER_KIND_SMALL:
-      return &g_aPaperRecords[4];  // Small is always printed with its border
-    default:
-      return &g_aPaperRecords[bBorder ? 0 : 1];
+  if (kind != PAPER_KIND_3_5X5 && kind != PAPER_KIND_SMALL) {
+    kind = PAPER_KIND_POSTCARD;
   }
+  const PAPER_RECORD *pBordered = NULL;
+  for (const PAPER_RECORD &record : g_aPaperRecords) {
+    if (record.lKind != kind) {
+      continue;
+    }
+    if (!record.bBorder == !bBorder) {
+      return &record;
+    }
+    if (record.bBorder) {
+      pBordered = &record;
+    }
+  }
+  return pBordered;
+}
+
+LPCWSTR FormNameForKind(LONG kind) { return LocalizedString(PaperRecordFor(kind, TRUE)->iFormNameMessage); }
+
+LONG PaperKindOfFormName(LPCWSTR pwszName) {
+  // Both records of a paper carry its name; the first one answers.
+  for (const PAPER_RECORD &record : g_aPaperRecords) {
+    if (lstrcmpW(pwszName, LocalizedString(record.iFormNameMessage)) == 0) {
+      return record.lKind;
+    }
+  }
+  return PAPER_KIND_NONE;
+}
+
+RECTL PaperImageRect(const PAPER_RECORD *pPaper) {
+  RECTL rcl = {pPaper->xLeftMargin, pPaper->yTopMargin, pPaper->xLeftMargin + pPaper->cxImage,
+               pPaper->yTopMargin + pPaper->cyImage};
+  return rcl;
+}
+
+RECTL PrintableRect(const PAPER_RECORD *pPaper, BOOL bLandscape) {
+  const RECTL rcl = PaperImageRect(pPaper);
+  if (bLandscape) {
+    // The page is the portrait sheet turned: its top margin runs along the left.
+    RECTL rclTurned = {rcl.top, rcl.left, rcl.bottom, rcl.right};
+    return rclTurned;
+  }
+  if (pPaper->lKind == PAPER_KIND_SMALL) {
+    // The Small image sits at the right margin's distance from the left edge.
+    RECTL rclSmall = {pPaper->xRightMargin, rcl.top, pPaper->xRightMargin + pPaper->cxImage, rcl.bottom};
+    return rclSmall;
+  }
+  return rcl;
 }
 
 VOID SetTrayFormNames(PDEV *pdev) {
@@ -45,34 +102,18 @@ BOOL ComputePaperGeometry(PDEV *pdev) {
     SetTrayFormNames(pdev);
   }
 
-  LONG kind = PAPER_KIND_POSTCARD;
-  for (LONG candidate = 0; candidate < PAPER_KIND_COUNT; candidate++) {
-    if (lstrcmpW(pdev->dm.dmFormName, FormNameForKind(candidate)) == 0) {
-      kind = candidate;
-      break;
-    }
+  LONG kind = PaperKindOfFormName(pdev->dm.dmFormName);
+  if (kind == PAPER_KIND_NONE) {
+    kind = PAPER_KIND_POSTCARD;
   }
   const PAPER_RECORD *pPaper = PaperRecordFor(kind, pdev->dmPrivate.dwBorder != 0);
+  const BOOL bLandscape = (pdev->dm.dmFields & DM_ORIENTATION) && pdev->dm.dmOrientation == DMORIENT_LANDSCAPE;
   CURRENTFORM *pForm = &pdev->form;
-
-  if ((pdev->dm.dmFields & DM_ORIENTATION) && pdev->dm.dmOrientation == DMORIENT_LANDSCAPE) {
-    pForm->cxPaper = (LONG)(pPaper->dPaperHeightMm * DOTS_PER_MM);
-    pForm->cyPaper = (LONG)(pPaper->dPaperWidthMm * DOTS_PER_MM);
-    pForm->rclPrintable.left = pPaper->yTopMargin;
-    pForm->rclPrintable.top = pPaper->xLeftMargin;
-    pForm->rclPrintable.right = pPaper->yTopMargin + pPaper->cyImage;
-    pForm->rclPrintable.bottom = pPaper->xLeftMargin + pPaper->cxImage;
-    pForm->bLandscape = 1;
-  } else {
-    pForm->cxPaper = (LONG)(pPaper->dPaperWidthMm * DOTS_PER_MM);
-    pForm->cyPaper = (LONG)(pPaper->dPaperHeightMm * DOTS_PER_MM);
-    // The Small image sits at the right margin's distance from the left edge.
-    LONG xLeft = kind == PAPER_KIND_SMALL ? pPaper->xRightMargin : pPaper->xLeftMargin;
-    pForm->rclPrintable.left = xLeft;
-    pForm->rclPrintable.top = pPaper->yTopMargin;
-    pForm->rclPrintable.right = xLeft + pPaper->cxImage;
-    pForm->rclPrintable.bottom = pPaper->yTopMargin + pPaper->cyImage;
-    pForm->bLandscape = 0;
-  }
+  const LONG cxPortrait = (LONG)(pPaper->dPaperWidthMm * DOTS_PER_MM);
+  const LONG cyPortrait = (LONG)(pPaper->dPaperHeightMm * DOTS_PER_MM);
+  pForm->cxPaper = bLandscape ? cyPortrait : cxPortrait;
+  pForm->cyPaper = bLandscape ? cxPortrait : cyPortrait;
+  pForm->rclPrintable = PrintableRect(pPaper, bLandscape);
+  pForm->bLandscape = bLandscape;
   return TRUE;
 }

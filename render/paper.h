@@ -1,6 +1,6 @@
-// Paper geometry and forms: the paper records, the localized form names,
-// matching the settings' form against the spooler's forms, and the
-// printable rectangle in dots at 403 dpi.
+// The papers the printer handles, as one table of paper records: which
+// paper a localized form name stands for, each paper's sizes and margins,
+// and the geometry of the selected paper in dots at 403 dpi.
 #pragma once
 
 #include <kvtddi.h>
@@ -12,7 +12,7 @@ typedef struct _CURRENTFORM {
   RECTL rclPrintable;
   LONG cxPaper;
   LONG cyPaper;
-  LONG bLandscape;
+  BOOL bLandscape;
 } CURRENTFORM, *PCURRENTFORM;
 
 struct _PDEV;
@@ -24,12 +24,15 @@ struct _PDEV;
 #define PAPER_KIND_3_5X5 1
 #define PAPER_KIND_SMALL 2
 #define PAPER_KIND_COUNT 3
+#define PAPER_KIND_NONE (-1)  // a form name that is none of the printer's papers
 
-// One paper as the printer handles it; millimetre and dot sizes of the sheet
-// and of the image printed on it.
+// One paper as the printer handles it, with or without its white border:
+// millimetre and dot sizes of the sheet and of the image printed on it,
+// and the message that names the paper.
 typedef struct _PAPER_RECORD {
-  LONG dwKind;
-  LONG dwReserved;
+  LONG lKind;
+  BOOL bBorder;
+  INT iFormNameMessage;
   double dPaperWidthMm;
   double dPaperHeightMm;
   ULONG cxPaperDots;
@@ -44,33 +47,21 @@ typedef struct _PAPER_RECORD {
   LONG yBottomMargin;
 } PAPER_RECORD, *PPAPER_RECORD;
 
-#define PAPER_RECORD_COUNT 5
-extern const PAPER_RECORD g_aPaperRecords[PAPER_RECORD_COUNT];
-
-// The record for a paper kind with or without the white border.
+// The record of a paper kind printed with or without its white border. An
+// unknown kind is Post card; a paper without a borderless record (Small)
+// keeps its border.
 const PAPER_RECORD *PaperRecordFor(LONG kind, BOOL bBorder);
+// The localized form name of a paper kind; unknown kinds read as Post card.
+LPCWSTR FormNameForKind(LONG kind);
+// The paper kind whose localized form name is exactly pwszName, or
+// PAPER_KIND_NONE.
+LONG PaperKindOfFormName(LPCWSTR pwszName);
+// The image's rectangle on the portrait sheet as the record gives it: the
+// left and top margins and the image size.
+RECTL PaperImageRect(const PAPER_RECORD *pPaper);
+// The rectangle the driver prints into, in the page's orientation.
+RECTL PrintableRect(const PAPER_RECORD *pPaper, BOOL bLandscape);
 
-// A spooler form kept beyond the enumeration buffer: pName points at wszName.
-typedef struct _FORMCOPY {
-  FORM_INFO_1W fi;
-  WCHAR wszName[CCHFORMNAME];
-} FORMCOPY, *PFORMCOPY;
-
-#define FORM_MATCHED 0
-#define FORM_NOT_MATCHED 2
-
-// The spooler's forms (level 1) in GlobalAlloc'ed memory, or null.
-FORM_INFO_1W *EnumFormsAlloc(HANDLE hPrinter, DWORD *pcForms);
-// TRUE when pForm carries a paper kind's localized name and the imageable
-// area of its bordered record; then fills pOut (when given).
-BOOL IsKnownForm(const FORM_INFO_1W *pForm, CURRENTFORM *pOut);
-// 1-based position of the first known spooler form named pwszName, or -1.
-SHORT FindFormIndex(HANDLE hPrinter, LPCWSTR pwszName);
-// Brings dmPaperSize in line with the spooler's position of dmFormName.
-VOID UpdatePaperSize(HANDLE hPrinter, DEVMODEW *pdm);
-// Looks the settings' form up in the spooler's list (letters A-Z folded) and
-// takes its sizes and exact name; FORM_MATCHED or FORM_NOT_MATCHED.
-INT MatchDevmodeForm(HANDLE hPrinter, DEVMODEW *pdm, FORMCOPY *pFormOut);
 // Names the current form after the paper loaded in the tray.
 VOID SetTrayFormNames(struct _PDEV *pdev);
 // Fills pdev->form from the merged settings; always TRUE.

@@ -5,7 +5,9 @@
 
 #include <string.h>
 
+#include "capabilities.h"
 #include "hooks.h"
+#include "printer_data.h"
 
 namespace {
 
@@ -23,6 +25,15 @@ PDEV *PdevOfSurface(SURFOBJ *pso) {
   }
   PDEV *pdev = (PDEV *)pso->dhpdev;
   return IsValidPdev(pdev) ? pdev : NULL;
+}
+
+PDEV *PdevForOutput(SURFOBJ *pso) {
+  PDEV *pdev = PdevOfSurface(pso);
+  if (pdev == NULL) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return NULL;
+  }
+  return (pdev->flStatus & PDEVF_ABORTED) ? NULL : pdev;
 }
 
 BOOL InitPdev(PDEV *pdev, const DEVMODEW *pdm, LPCWSTR pwszDeviceName, HANDLE hPrinter) {

@@ -45,14 +45,13 @@ BOOL IsValidPdev(const PDEV *pdev);
 // The PDEV behind a SURFOBJ that GDI hands to a hook, or null when pso or
 // its dhpdev does not lead to a valid PDEV.
 PDEV *PdevOfSurface(SURFOBJ *pso);
+// The PDEV of a page or band hook, or null when the hook must fail: a
+// surface that is not ours (ERROR_INVALID_PARAMETER) or a job already
+// aborted (no new error: the abort was reported when it happened).
+PDEV *PdevForOutput(SURFOBJ *pso);
 
 // Signatures, printer data, settings and paper geometry of a zeroed PDEV;
 // FALSE only when the printer data block cannot be allocated.
 BOOL InitPdev(PDEV *pdev, const DEVMODEW *pdm, LPCWSTR pwszDeviceName, HANDLE hPrinter);
 // Releases the printer data and the private heap, and with it the PDEV.
 VOID FreePdev(PDEV *pdev);
-
-// Capability records for GDI: at most cj bytes are written to the buffer.
-BOOL FillGdiInfo(PDEV *pdev, ULONG cj, GDIINFO *pGdiInfo);
-// Creates the device palette; FALSE (nothing copied) when that fails.
-BOOL FillDevInfo(PDEV *pdev, ULONG cj, DEVINFO *pDevInfo);

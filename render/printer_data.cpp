@@ -3,10 +3,13 @@
 // of a 32-bit size value and a data value of that size. The size value is
 // only a claim: a data value shorter than it counts as missing, so that no
 // byte the spooler did not deliver is ever read.
+#include "printer_data.h"
+
 #include <string.h>
 
+#include <scoped_handle.h>
+
 #include "paper.h"
-#include "settings.h"
 
 namespace {
 
@@ -45,20 +48,19 @@ PVOID ReadPrinterBlob(HANDLE hPrinter, DWORD *pcbOut, INT iPair) {
       cbData == 0) {
     return NULL;
   }
-  PVOID pData = GlobalAlloc(GMEM_FIXED, cbData);
-  if (pData == NULL) {
+  kvt::ScopedGlobalBlock<> data(GlobalAlloc(GMEM_FIXED, cbData));
+  if (!data) {
     return NULL;
   }
-  if (GetPrinterDataW(hPrinter, (LPWSTR)pPair->pwszDataName, &dwType, (LPBYTE)pData, cbData, &cbNeeded) !=
+  if (GetPrinterDataW(hPrinter, (LPWSTR)pPair->pwszDataName, &dwType, (LPBYTE)data.get(), cbData, &cbNeeded) !=
           ERROR_SUCCESS ||
       cbNeeded < cbData) {
-    GlobalFree(pData);
     return NULL;
   }
   if (pcbOut != NULL) {
     *pcbOut = cbData;
   }
-  return pData;
+  return data.release();
 }
 
 PVOID GetPrinterDataBlock(HANDLE hPrinter) {
@@ -78,14 +80,13 @@ LONG GetTrayPaperKind(HANDLE hPrinter) {
     return PAPER_KIND_POSTCARD;
   }
   DWORD cb = 0;
-  PVOID pData = ReadPrinterBlob(hPrinter, &cb, PRINTER_PAIR_TRAY_FORM);
-  if (pData == NULL) {
+  const kvt::ScopedGlobalBlock<> data(ReadPrinterBlob(hPrinter, &cb, PRINTER_PAIR_TRAY_FORM));
+  if (!data) {
     return PAPER_KIND_POSTCARD;
   }
   LONG kind = PAPER_KIND_POSTCARD;
   if (cb == sizeof(LONG)) {
-    memcpy(&kind, pData, sizeof(LONG));
+    memcpy(&kind, data.get(), sizeof(LONG));
   }
-  GlobalFree(pData);
   return kind;
 }

@@ -6,9 +6,12 @@
 
 #include <string.h>
 
-#include "messages.h"
+#include <scoped_handle.h>
+
+#include "forms.h"
 #include "paper.h"
 #include "pdev.h"
+#include "printer_data.h"
 #include "text.h"
 
 namespace {
@@ -31,15 +34,6 @@ VOID ClampPrivateValues(PRIVDEVMODE *pPriv) {
   pPriv->sBlue = ClampOrDefault(pPriv->sBlue, PRIV_COLOR_MIN, PRIV_COLOR_MAX, PRIV_COLOR_DEFAULT);
   pPriv->sDensity = ClampOrDefault(pPriv->sDensity, PRIV_DENSITY_MIN, PRIV_DENSITY_MAX, 0);
   pPriv->sSharpness = ClampOrDefault(pPriv->sSharpness, PRIV_SHARPNESS_MIN, PRIV_SHARPNESS_MAX, 0);
-}
-
-BOOL IsLocalizedFormName(LPCWSTR pwszName) {
-  for (LONG kind = 0; kind < PAPER_KIND_COUNT; kind++) {
-    if (lstrcmpW(pwszName, FormNameForKind(kind)) == 0) {
-      return TRUE;
-    }
-  }
-  return FALSE;
 }
 
 }  // namespace
@@ -125,13 +119,13 @@ BOOL MergeDevmode(DEVMODEW *pdm, const DEVMODEW *pdmIn, HANDLE hPrinter) {
   if (pdmIn == NULL) {
     return TRUE;
   }
-  DEVMODEW *pdmScratch = (DEVMODEW *)GlobalAlloc(GMEM_FIXED, SETTINGS_IMAGE_SIZE);
-  if (pdmScratch == NULL) {
+  const kvt::ScopedGlobalBlock<DEVMODEW> scratch((DEVMODEW *)GlobalAlloc(GMEM_FIXED, SETTINGS_IMAGE_SIZE));
+  if (!scratch) {
     return FALSE;
   }
+  DEVMODEW *pdmScratch = scratch.get();
   memcpy(pdmScratch, pdm, SETTINGS_IMAGE_SIZE);
   if (ConvertDevmode(pdmIn, pdmScratch) <= 0) {
-    GlobalFree(pdmScratch);
     return FALSE;
   }
 
@@ -145,7 +139,7 @@ BOOL MergeDevmode(DEVMODEW *pdm, const DEVMODEW *pdmIn, HANDLE hPrinter) {
   // A caller's name need not be terminated; cut it inside its own field so
   // that the comparison cannot run into the fields behind it.
   pdmScratch->dmFormName[CCHFORMNAME - 1] = 0;
-  if ((pdmScratch->dmFields & DM_FORMNAME) && IsLocalizedFormName(pdmScratch->dmFormName)) {
+  if ((pdmScratch->dmFields & DM_FORMNAME) && PaperKindOfFormName(pdmScratch->dmFormName) != PAPER_KIND_NONE) {
     CopyWideBounded(pdm->dmFormName, pdmScratch->dmFormName, CCHFORMNAME);
   } else {
     CopyWideBounded(pdm->dmFormName, FormNameForKind(GetTrayPaperKind(hPrinter)), CCHFORMNAME);
@@ -170,6 +164,5 @@ BOOL MergeDevmode(DEVMODEW *pdm, const DEVMODEW *pdmIn, HANDLE hPrinter) {
     memcpy(pPriv, pScratchPriv, sizeof(PRIVDEVMODE));
     ClampPrivateValues(pPriv);
   }
-  GlobalFree(pdmScratch);
   return TRUE;
 }

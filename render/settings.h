@@ -1,6 +1,6 @@
 // Device settings: the 256-byte settings image (DEVMODEW of 220 bytes and
-// the private block behind it), its defaults, the merge of an application's
-// settings, and the two printer data values the driver reads.
+// the private block behind it), its defaults and the merge of an
+// application's settings.
 #pragma once
 
 #include <kvtddi.h>
@@ -38,11 +38,6 @@ static_assert(sizeof(DEVMODEW) + sizeof(PRIVDEVMODE) == SETTINGS_IMAGE_SIZE);
 #define PRIV_SHARPNESS_MIN 0
 #define PRIV_SHARPNESS_MAX 4
 
-// The two pairs of per-printer data values: a 32-bit size value, then a data
-// value of that many bytes.
-#define PRINTER_PAIR_TRAY_FORM 0     // "TrayFormSize" / "TrayFormTable"
-#define PRINTER_PAIR_PRINTER_DATA 1  // "PrinterDataSize" / "PrinterData"
-
 // Writes the defaults into the 256-byte settings image at pdm.
 VOID InitDefaultDevmode(DEVMODEW *pdm, LPCWSTR pwszDeviceName, HANDLE hPrinter);
 // Takes what the driver accepts from an application's settings into the
@@ -53,13 +48,3 @@ BOOL MergeDevmode(DEVMODEW *pdm, const DEVMODEW *pdmIn, HANDLE hPrinter);
 LONG ConvertDevmode(const DEVMODEW *pdmIn, DEVMODEW *pdmOut);
 // The DEVMODE version a record's size implies; 0 for null.
 WORD SpecVersionOf(const DEVMODEW *pdm);
-
-// The data value of pair iPair in GlobalAlloc'ed memory (caller frees), or
-// null when the printer has none, it cannot be read, or it holds fewer
-// bytes than the pair's size value gives.
-PVOID ReadPrinterBlob(HANDLE hPrinter, DWORD *pcbOut, INT iPair);
-// The printer's opaque data block, else an 8-byte default; null only when
-// even the default cannot be allocated. GlobalAlloc'ed, caller frees.
-PVOID GetPrinterDataBlock(HANDLE hPrinter);
-// The paper kind loaded in the tray; 0 when the printer data gives none.
-LONG GetTrayPaperKind(HANDLE hPrinter);

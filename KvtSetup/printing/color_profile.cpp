@@ -7,7 +7,9 @@
 #include "run/log_result.h"
 
 INT WINAPI KVT_DeleteICMProfile(LPCSTR profileName) {
-  if (profileName == NULL) return 0;
+  if (profileName == NULL) {
+    return 0;
+  }
   const BOOL uninstalled = UninstallColorProfileA(NULL, profileName, TRUE);
   LogResult(uninstalled, "UninstallColorProfile(%s)", profileName);
   return uninstalled;

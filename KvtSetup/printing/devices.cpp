@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <scoped_handle.h>
+
 #include "KvtSetup.h"
 #include "run/bounded_text.h"
 #include "run/log_result.h"
@@ -17,22 +19,23 @@ namespace {
 const DWORD kTerminatorRoom = 2;
 
 // Reads the device's hardware-ID list into a zero-filled LocalAlloc block
-// (released by the caller) and gives its size in bytes; NULL when the
-// device has none or the read fails.
-LPSTR ReadHardwareIds(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *size) {
-  LPSTR buffer = NULL;
+// and gives its size in bytes; empty when the device has none or the read
+// fails.
+kvt::ScopedLocalBlock<CHAR> ReadHardwareIds(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *size) {
+  kvt::ScopedLocalBlock<CHAR> buffer;
   DWORD bufferSize = 0;
   DWORD required = 0;
-  while (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, NULL, reinterpret_cast<PBYTE>(buffer),
+  while (!SetupDiGetDeviceRegistryPropertyA(set, device, SPDRP_HARDWAREID, NULL, reinterpret_cast<PBYTE>(buffer.get()),
                                             bufferSize, &required)) {
-    if (buffer != NULL) LocalFree(buffer);
-    buffer = NULL;
+    buffer.reset();
     if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || required <= bufferSize ||
         required > MAXDWORD - kTerminatorRoom) {
-      return NULL;
+      return buffer;
     }
-    buffer = static_cast<LPSTR>(LocalAlloc(LPTR, required + kTerminatorRoom));
-    if (buffer == NULL) return NULL;
+    buffer.reset(static_cast<LPSTR>(LocalAlloc(LPTR, required + kTerminatorRoom)));
+    if (!buffer) {
+      return buffer;
+    }
     bufferSize = required;
   }
   *size = bufferSize;
@@ -42,10 +45,14 @@ LPSTR ReadHardwareIds(HDEVINFO set, PSP_DEVINFO_DATA device, DWORD *size) {
 // The first string of the list equal to `hardwareId` ignoring letter case,
 // as the device spells it; NULL when none is (or `hardwareId` is NULL).
 LPCSTR MatchingHardwareId(LPCSTR ids, DWORD size, LPCSTR hardwareId) {
-  if (ids == NULL || hardwareId == NULL) return NULL;
+  if (ids == NULL || hardwareId == NULL) {
+    return NULL;
+  }
   DWORD offset = 0;
   while (offset < size && ids[offset] != '\0') {
-    if (lstrcmpiA(ids + offset, hardwareId) == 0) return ids + offset;
+    if (lstrcmpiA(ids + offset, hardwareId) == 0) {
+      return ids + offset;
+    }
     offset += BoundedLength(ids + offset, size - offset) + 1;
   }
   return NULL;
@@ -54,24 +61,25 @@ LPCSTR MatchingHardwareId(LPCSTR ids, DWORD size, LPCSTR hardwareId) {
 }  // namespace
 
 INT WINAPI KVT_RemoveDevice(LPCSTR hardwareId) {
-  HDEVINFO set = SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES);
-  if (set == INVALID_HANDLE_VALUE) return 0;
+  const kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
+  if (!set) {
+    return 0;
+  }
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
 
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(set, index, &device); ++index) {
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
     DWORD size = 0;
-    LPSTR ids = ReadHardwareIds(set, &device, &size);
-    LPCSTR match = MatchingHardwareId(ids, size, hardwareId);
+    const kvt::ScopedLocalBlock<CHAR> ids = ReadHardwareIds(set.get(), &device, &size);
+    LPCSTR match = MatchingHardwareId(ids.get(), size, hardwareId);
     if (match != NULL) {
-      LogResult(SetupDiCallClassInstaller(DIF_REMOVE, set, &device), "SetupDiCallClassInstaller(DIF_REMOVE,%s)", match);
+      LogResult(SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &device), "SetupDiCallClassInstaller(DIF_REMOVE,%s)",
+                match);
     }
-    if (ids != NULL) LocalFree(ids);
   }
 
   // The enumeration that ended the walk set the last error, after any
-  // failed removal: 259 is the normal end.
+  // failed removal: 259 is the normal end. It is read before the set goes.
   const DWORD error = GetLastError();
-  SetupDiDestroyDeviceInfoList(set);
   return error == ERROR_SUCCESS || error == ERROR_NO_MORE_ITEMS ? 1 : 0;
 }

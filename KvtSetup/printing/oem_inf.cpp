@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <scoped_handle.h>
+
 #include "KvtSetup.h"
 #include "run/bounded_text.h"
 #include "run/log_result.h"
@@ -25,7 +27,9 @@ BOOL BuildInfDirectory(LPSTR infDirectory) {
     infDirectory[0] = '\0';
     return FALSE;
   }
-  if (AppendText(infDirectory, kInfPathSize, "\\Inf")) return TRUE;
+  if (AppendText(infDirectory, kInfPathSize, "\\Inf")) {
+    return TRUE;
+  }
   infDirectory[0] = '\0';
   return FALSE;
 }
@@ -48,14 +52,23 @@ void DeleteLoggedFile(LPCSTR path) {
 void DeleteOemInfAndCompanion(LPCSTR fileName) {
   CHAR infDirectory[kInfPathSize];
   CHAR path[kInfPathSize];
-  if (!BuildInfDirectory(infDirectory) || !BuildInfFilePath(path, infDirectory, fileName)) return;
+  if (!BuildInfDirectory(infDirectory) || !BuildInfFilePath(path, infDirectory, fileName)) {
+    return;
+  }
   DeleteLoggedFile(path);
 
   DWORD dot = BoundedLength(path, kInfPathSize);
-  while (dot > 0 && path[dot - 1] != '.') --dot;
-  if (dot == 0) return;  // no extension: no companion to name
+  while (dot > 0 && path[dot - 1] != '.') {
+    --dot;
+  }
+  // No extension: no companion to name.
+  if (dot == 0) {
+    return;
+  }
   path[dot - 1] = '\0';
-  if (AppendText(path, kInfPathSize, ".pnf")) DeleteLoggedFile(path);
+  if (AppendText(path, kInfPathSize, ".pnf")) {
+    DeleteLoggedFile(path);
+  }
 }
 
 // Whether the OEM INF at `path` holds `value` (not empty, letter case
@@ -69,7 +82,9 @@ BOOL HoldsValue(LPCSTR path, LPCSTR section, LPCSTR key, LPCSTR value) {
 }  // namespace
 
 INT WINAPI KVT_SetupCopyOemInf(LPCSTR infName, LPCSTR sourceDirectory) {
-  if (infName == NULL) return 0;
+  if (infName == NULL) {
+    return 0;
+  }
   LPCSTR directory = sourceDirectory != NULL ? sourceDirectory : g_runState.setupDirectory;
   CHAR sourcePath[kSourcePathSize];
   const BOOL fits = CopyText(sourcePath, kSourcePathSize, directory) && AppendText(sourcePath, kSourcePathSize, "\\") &&
@@ -86,19 +101,21 @@ INT WINAPI KVT_SetupCopyOemInf(LPCSTR infName, LPCSTR sourceDirectory) {
 }
 
 INT WINAPI KVT_DeleteOemxInf(LPCSTR section, LPCSTR key, LPCSTR value) {
-  if (section == NULL || key == NULL || value == NULL) return 0;
+  if (section == NULL || key == NULL || value == NULL) {
+    return 0;
+  }
   KVT_LogFileWrite("KVT_DeleteOemxInf([%s]/%s=%s)", section, key, value);
 
   CHAR infDirectory[kInfPathSize];
   CHAR pattern[kInfPathSize];
   WIN32_FIND_DATAA entry;
-  HANDLE search = INVALID_HANDLE_VALUE;
+  kvt::ScopedFind search;
   if (!BuildInfDirectory(infDirectory) || !BuildInfFilePath(pattern, infDirectory, "oem*.inf")) {
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
   } else {
-    search = FindFirstFileA(pattern, &entry);
+    search.reset(FindFirstFileA(pattern, &entry));
   }
-  if (search == INVALID_HANDLE_VALUE) {
+  if (!search) {
     LogResult(FALSE, "FindFirstFile(%s) find:%s", infDirectory, "");
     return 0;
   }
@@ -110,7 +127,6 @@ INT WINAPI KVT_DeleteOemxInf(LPCSTR section, LPCSTR key, LPCSTR value) {
     if (BuildInfFilePath(path, infDirectory, entry.cFileName) && HoldsValue(path, section, key, value)) {
       DeleteOemInfAndCompanion(entry.cFileName);
     }
-  } while (FindNextFileA(search, &entry));
-  FindClose(search);
+  } while (FindNextFileA(search.get(), &entry));
   return 0;
 }

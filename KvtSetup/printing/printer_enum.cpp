@@ -3,46 +3,36 @@
 // The buffer comes from the process heap and goes back on every path.
 #include "printing/printer_enum.h"
 
+#include <utility>
+
 #include "run/log_result.h"
 
 namespace {
 
 const DWORD kFirstEnumSize = 8192;
 
-LPBYTE TakeBuffer(DWORD size) { return static_cast<LPBYTE>(HeapAlloc(GetProcessHeap(), 0, size)); }
-
-void GiveBack(LPBYTE buffer) {
-  if (buffer != NULL) {
-    HeapFree(GetProcessHeap(), 0, buffer);
-  }
-}
-
 // One EnumPrintersA call into a fresh buffer of `size` bytes. On success the
 // list holds the buffer; on failure the buffer is released again.
 BOOL EnumerateInto(PrinterList *list, DWORD size, DWORD *needed) {
-  LPBYTE buffer = TakeBuffer(size);
-  if (buffer == NULL) {
+  const HANDLE heap = GetProcessHeap();
+  kvt::ScopedHeapBlock<BYTE> buffer = kvt::HeapBlockOf(heap, static_cast<LPBYTE>(HeapAlloc(heap, 0, size)));
+  if (!buffer) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
   DWORD returned = 0;
-  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, buffer, size, needed, &returned)) {
-    GiveBack(buffer);
+  if (!EnumPrintersA(PRINTER_ENUM_LOCAL, NULL, 2, buffer.get(), size, needed, &returned)) {
     return FALSE;
   }
-  list->buffer = buffer;
-  list->records = reinterpret_cast<const PRINTER_INFO_2A *>(buffer);
+  list->records = reinterpret_cast<const PRINTER_INFO_2A *>(buffer.get());
   list->count = returned;
+  list->buffer = std::move(buffer);
   return TRUE;
 }
 
 }  // namespace
 
 void EnumerateLocalPrinters(PrinterList *list) {
-  list->buffer = NULL;
-  list->records = NULL;
-  list->count = 0;
-  list->error = ERROR_SUCCESS;
   // A failed call that reports no size leads to a second try of the same size.
   DWORD needed = kFirstEnumSize;
   if (EnumerateInto(list, kFirstEnumSize, &needed)) {
@@ -52,22 +42,4 @@ void EnumerateLocalPrinters(PrinterList *list) {
     return;
   }
   list->error = static_cast<DWORD>(LogResult(FALSE, NULL));
-}
-
-void ReleasePrinterList(PrinterList *list) {
-  GiveBack(list->buffer);
-  list->buffer = NULL;
-  list->records = NULL;
-  list->count = 0;
-}
-
-BOOL SameAnsiText(LPCSTR left, LPCSTR right) {
-  if (left == NULL || right == NULL) {
-    return FALSE;
-  }
-  while (*left != '\0' && *left == *right) {
-    ++left;
-    ++right;
-  }
-  return *left == *right;
 }

@@ -3,6 +3,7 @@
 // printer they examine, numbered in the spooler's order.
 #include "KvtSetup.h"
 #include "printing/printer_enum.h"
+#include "run/bounded_text.h"
 #include "run/log_result.h"
 
 namespace {
@@ -13,16 +14,18 @@ void LogPrinterLine(DWORD index, const PRINTER_INFO_2A *record) {
 
 // Opens a printer for deletion, deletes it and closes the handle. The
 // deletion is attempted even when the open failed: its error then tells why
-// in the log. TRUE only when both the deletion and the close succeeded.
+// in the log, and the close of the null handle that follows fails as well.
+// TRUE only when both the deletion and the close succeeded.
 BOOL DeleteOnePrinter(LPSTR printerName) {
   PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ALL_ACCESS};
-  HANDLE printer = NULL;
-  if (!OpenPrinterA(printerName, &printer, &defaults)) {
-    printer = NULL;
+  kvt::ScopedPrinter printer;
+  if (!OpenPrinterA(printerName, printer.receive(), &defaults)) {
+    printer.release();  // whatever a failed open left there is no handle
   }
-  const BOOL deleted = DeletePrinter(printer);
+  const BOOL deleted = DeletePrinter(printer.get());
   LogResult(deleted, "DeletePrinter(%s)", printerName);
-  const BOOL closed = ClosePrinter(printer);
+  // Closed here rather than by the owner: the close's result counts.
+  const BOOL closed = ClosePrinter(printer.release());
   return deleted && closed;
 }
 
@@ -40,7 +43,6 @@ INT WINAPI KVT_FindPrinter(LPCSTR driverName) {
     LogPrinterLine(i, &list.records[i]);
     found = SameAnsiText(list.records[i].pDriverName, driverName) ? 1 : 0;
   }
-  ReleasePrinterList(&list);
   return found;
 }
 
@@ -52,7 +54,6 @@ INT WINAPI KVT_DeleteAllPrinter(LPCSTR driverName) {
   PrinterList list;
   EnumerateLocalPrinters(&list);
   if (list.error == RPC_S_SERVER_UNAVAILABLE) {
-    ReleasePrinterList(&list);
     return -1;
   }
   // 1 only when every printer of the driver is gone: a printer whose
@@ -66,6 +67,5 @@ INT WINAPI KVT_DeleteAllPrinter(LPCSTR driverName) {
       result = 0;
     }
   }
-  ReleasePrinterList(&list);
   return result;
 }

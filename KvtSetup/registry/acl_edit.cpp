@@ -4,6 +4,8 @@
 // inherited ones, and deny before allow, as Windows' canonical order has it.
 #include "registry/acl_edit.h"
 
+#include <scoped_handle.h>
+
 namespace {
 
 // The rank of an entry in canonical order, or -1 for types outside it.
@@ -53,47 +55,46 @@ BOOL IdenticalAce(const ACCESS_ALLOWED_ACE *a, const ACCESS_ALLOWED_ACE *b) {
   return EqualSid(leftSid, rightSid) ? TRUE : FALSE;
 }
 
-// A zero-filled entry allowing `sid` full, container-inherited access, or
-// null. Released with LocalFree.
-ACCESS_ALLOWED_ACE *BuildFullAccessAce(PSID sid) {
+// A zero-filled entry allowing `sid` full, container-inherited access; empty
+// when it cannot be built.
+kvt::ScopedLocalBlock<ACCESS_ALLOWED_ACE> BuildFullAccessAce(PSID sid) {
   const DWORD sidLength = GetLengthSid(sid);
   const DWORD size = 8 + sidLength;
-  ACCESS_ALLOWED_ACE *entry = static_cast<ACCESS_ALLOWED_ACE *>(LocalAlloc(LPTR, size));
-  if (entry == NULL) {
-    return NULL;
+  kvt::ScopedLocalBlock<ACCESS_ALLOWED_ACE> entry(static_cast<ACCESS_ALLOWED_ACE *>(LocalAlloc(LPTR, size)));
+  if (!entry) {
+    return entry;
   }
-  entry->Header.AceType = ACCESS_ALLOWED_ACE_TYPE;
-  entry->Header.AceFlags = CONTAINER_INHERIT_ACE;
-  entry->Header.AceSize = static_cast<WORD>(size);
-  entry->Mask = KEY_ALL_ACCESS;
-  if (!CopySid(sidLength, &entry->SidStart, sid)) {
-    LocalFree(entry);
-    return NULL;
+  ACCESS_ALLOWED_ACE *ace = entry.get();
+  ace->Header.AceType = ACCESS_ALLOWED_ACE_TYPE;
+  ace->Header.AceFlags = CONTAINER_INHERIT_ACE;
+  ace->Header.AceSize = static_cast<WORD>(size);
+  ace->Mask = KEY_ALL_ACCESS;
+  if (!CopySid(sidLength, &ace->SidStart, sid)) {
+    entry.reset();
   }
   return entry;
 }
 
 // Builds in a new block the entries of `old` followed by nothing else, with
-// `extra` more bytes of room. Null on any failure. Released with LocalFree.
-PACL CopyAclWithRoom(PACL old, DWORD extra) {
+// `extra` more bytes of room; empty on any failure.
+kvt::ScopedLocalBlock<ACL> CopyAclWithRoom(PACL old, DWORD extra) {
   ACL_SIZE_INFORMATION info;
   if (!ReadAclSize(old, &info)) {
-    return NULL;
+    return {};
   }
   const DWORD size = info.AclBytesInUse + extra;
-  PACL list = static_cast<PACL>(LocalAlloc(LPTR, size));
-  if (list == NULL) {
-    return NULL;
+  kvt::ScopedLocalBlock<ACL> list(static_cast<PACL>(LocalAlloc(LPTR, size)));
+  if (!list) {
+    return list;
   }
-  BOOL ok = InitializeAcl(list, size, ACL_REVISION);
+  BOOL ok = InitializeAcl(list.get(), size, ACL_REVISION);
   for (DWORD i = 0; ok && i < info.AceCount; ++i) {
     LPVOID entry = NULL;
     ok = GetAce(old, i, &entry) &&
-         AddAce(list, ACL_REVISION, MAXDWORD, entry, static_cast<ACE_HEADER *>(entry)->AceSize);
+         AddAce(list.get(), ACL_REVISION, MAXDWORD, entry, static_cast<ACE_HEADER *>(entry)->AceSize);
   }
   if (!ok) {
-    LocalFree(list);
-    return NULL;
+    list.reset();
   }
   return list;
 }
@@ -141,36 +142,31 @@ INT CanonicalAceIndex(PACL list, const ACE_HEADER *entry) {
 
 INT GrantKeyAccess(PSID sid, HKEY key) {
   PACL oldDacl = NULL;
-  PSECURITY_DESCRIPTOR descriptor = NULL;
+  kvt::ScopedSecurityDescriptor descriptor;
   if (GetSecurityInfo(reinterpret_cast<HANDLE>(key), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &oldDacl,
-                      NULL, &descriptor) != ERROR_SUCCESS) {
+                      NULL, descriptor.receive()) != ERROR_SUCCESS) {
     return 0;
   }
-  ACCESS_ALLOWED_ACE *entry = BuildFullAccessAce(sid);
-  if (entry == NULL) {
-    LocalFree(descriptor);
+  const kvt::ScopedLocalBlock<ACCESS_ALLOWED_ACE> entry = BuildFullAccessAce(sid);
+  if (!entry) {
     return 0;
   }
   // The old list lives inside the descriptor and is edited there.
-  const INT existing = FindAce(oldDacl, entry);
+  ACCESS_ALLOWED_ACE *ace = entry.get();
+  const INT existing = FindAce(oldDacl, ace);
   if (existing >= 0 && !DeleteAce(oldDacl, static_cast<DWORD>(existing))) {
-    LocalFree(entry);
-    LocalFree(descriptor);
     return 1;
   }
-  INT result = 0;
-  PACL newDacl = CopyAclWithRoom(oldDacl, entry->Header.AceSize + 8u);
-  if (newDacl != NULL) {
-    // -1 becomes MAXDWORD: the entry is then appended.
-    const DWORD index = static_cast<DWORD>(CanonicalAceIndex(newDacl, &entry->Header));
-    if (AddAce(newDacl, ACL_REVISION, index, entry, entry->Header.AceSize) &&
-        SetSecurityInfo(reinterpret_cast<HANDLE>(key), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, newDacl,
-                        NULL) == ERROR_SUCCESS) {
-      result = 1;
-    }
-    LocalFree(newDacl);
+  const kvt::ScopedLocalBlock<ACL> newDacl = CopyAclWithRoom(oldDacl, ace->Header.AceSize + 8u);
+  if (!newDacl) {
+    return 0;
   }
-  LocalFree(entry);
-  LocalFree(descriptor);
-  return result;
+  // -1 becomes MAXDWORD: the entry is then appended.
+  const DWORD index = static_cast<DWORD>(CanonicalAceIndex(newDacl.get(), &ace->Header));
+  if (!AddAce(newDacl.get(), ACL_REVISION, index, ace, ace->Header.AceSize) ||
+      SetSecurityInfo(reinterpret_cast<HANDLE>(key), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL,
+                      newDacl.get(), NULL) != ERROR_SUCCESS) {
+    return 0;
+  }
+  return 1;
 }

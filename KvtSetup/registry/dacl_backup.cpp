@@ -6,46 +6,34 @@
 // it is a key's own handle, never a predefined one.
 #include "registry/dacl_backup.h"
 
+#include <utility>
+
 DWORD SaveKeyDacl(HKEY key, LPCSTR keyPath, SavedDacl *saved) {
-  saved->key = NULL;
-  saved->descriptor = NULL;
   saved->dacl = NULL;
-  HKEY opened = NULL;
-  DWORD code = static_cast<DWORD>(RegOpenKeyExA(key, keyPath, 0, READ_CONTROL | WRITE_DAC, &opened));
+  saved->descriptor.reset();
+  saved->key.reset();
+  kvt::ScopedKey opened;
+  DWORD code = static_cast<DWORD>(RegOpenKeyExA(key, keyPath, 0, READ_CONTROL | WRITE_DAC, opened.receive()));
   if (code != ERROR_SUCCESS) {
     return code;
   }
-  code = GetSecurityInfo(reinterpret_cast<HANDLE>(opened), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL,
-                         &saved->dacl, NULL, &saved->descriptor);
+  code = GetSecurityInfo(reinterpret_cast<HANDLE>(opened.get()), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL,
+                         &saved->dacl, NULL, saved->descriptor.receive());
   if (code != ERROR_SUCCESS) {
-    RegCloseKey(opened);
-    saved->descriptor = NULL;
     saved->dacl = NULL;
     return code;
   }
-  saved->key = opened;
+  saved->key = std::move(opened);
   return ERROR_SUCCESS;
 }
 
 DWORD RestoreKeyDacl(const SavedDacl *saved) {
   const DWORD lastError = GetLastError();
-  DWORD code = SetSecurityInfo(reinterpret_cast<HANDLE>(saved->key), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL,
-                               NULL, saved->dacl, NULL);
+  DWORD code = SetSecurityInfo(reinterpret_cast<HANDLE>(saved->key.get()), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION,
+                               NULL, NULL, saved->dacl, NULL);
   if (code == ERROR_KEY_DELETED) {
     code = ERROR_SUCCESS;
   }
   SetLastError(lastError);
   return code;
-}
-
-void ReleaseSavedDacl(SavedDacl *saved) {
-  if (saved->key != NULL) {
-    RegCloseKey(saved->key);
-    saved->key = NULL;
-  }
-  if (saved->descriptor != NULL) {
-    LocalFree(saved->descriptor);
-    saved->descriptor = NULL;
-  }
-  saved->dacl = NULL;
 }

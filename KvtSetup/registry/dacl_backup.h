@@ -5,22 +5,23 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include <scoped_handle.h>
+
 // A key's DACL as it was, with an open handle to that key that may write
-// its DACL again whatever the unlock and the deletion did in between.
+// its DACL again whatever the unlock and the deletion did in between. Both
+// are released when the record ends.
 struct SavedDacl {
-  HKEY key;                         // opened with READ_CONTROL | WRITE_DAC
-  PSECURITY_DESCRIPTOR descriptor;  // from GetSecurityInfo, holds `dacl`
-  PACL dacl;                        // null for a null DACL
+  kvt::ScopedKey key;                        // opened with READ_CONTROL | WRITE_DAC
+  kvt::ScopedSecurityDescriptor descriptor;  // from GetSecurityInfo, holds `dacl`
+  PACL dacl = NULL;                          // null for a null DACL
 };
 
 // Opens `key`\`keyPath` and reads its DACL into `*saved`. ERROR_SUCCESS
-// when it was kept (release it with ReleaseSavedDacl); otherwise the open's
-// or the read's code, with nothing kept.
+// when it was kept; otherwise the open's or the read's code, with nothing
+// kept.
 DWORD SaveKeyDacl(HKEY key, LPCSTR keyPath, SavedDacl *saved);
 
 // Sets the saved DACL on the key again. ERROR_SUCCESS also when the key has
 // been deleted meanwhile (there is nothing left to protect); otherwise the
 // code of the failed write. Leaves the thread's last-error code as it was.
 DWORD RestoreKeyDacl(const SavedDacl *saved);
-
-void ReleaseSavedDacl(SavedDacl *saved);

@@ -23,18 +23,16 @@ INT WINAPI KVT_RegAllowAccessToEveryone(HKEY key, LPCSTR keyPath) {
     return 1;
   }
   SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-  PSID everyone = NULL;
-  if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+  kvt::ScopedSid everyone;
+  if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, everyone.receive())) {
     return 1;
   }
-  HKEY opened = NULL;
+  kvt::ScopedKey opened;
   DWORD disposition = 0;
-  if (RegCreateKeyExA(key, keyPath, 0, NULL, 0, READ_CONTROL | WRITE_DAC, NULL, &opened, &disposition) ==
+  if (RegCreateKeyExA(key, keyPath, 0, NULL, 0, READ_CONTROL | WRITE_DAC, NULL, opened.receive(), &disposition) ==
       ERROR_SUCCESS) {
-    GrantKeyAccess(everyone, opened);
-    RegCloseKey(opened);
+    GrantKeyAccess(everyone.get(), opened.get());
   }
-  FreeSid(everyone);
   return 1;
 }
 
@@ -63,7 +61,6 @@ DWORD DeleteUnlockedKey(HKEY key, LPCSTR keyPath) {
       SetLastError(lastError);
     }
   }
-  ReleaseSavedDacl(&saved);
   return code;
 }
 

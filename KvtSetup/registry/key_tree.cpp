@@ -10,7 +10,12 @@
 // '?'s that no call can open or delete (code 2, although the key is there).
 #include "registry/key_tree.h"
 
+#include <scoped_handle.h>
+
+#include <utility>
+
 #include "KvtSetup.h"
+#include "run/bounded_text.h"
 #include "run/log_result.h"
 
 namespace {
@@ -20,38 +25,21 @@ const DWORD kNameSize = 4096;
 
 DWORD HandleNumber(HKEY key) { return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(key)); }
 
-// Opens `parent`\`name` with full access and reads its first subkey's name
-// into `found`. TRUE leaves the key open in `*opened`; FALSE (no subkey, or
-// the key could not be opened or listed) leaves nothing open.
-BOOL PeekFirstSubkey(HKEY parent, LPCSTR name, HKEY *opened, LPSTR found) {
-  *opened = NULL;
-  HKEY key = NULL;
-  if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) {
+// Opens `parent`\`name` with full access into `*opened` and reads its first
+// subkey's name into `found`. FALSE (no subkey, or the key could not be
+// opened or listed) leaves `*opened` empty.
+BOOL PeekFirstSubkey(HKEY parent, LPCSTR name, kvt::ScopedKey *opened, LPSTR found) {
+  kvt::ScopedKey key;
+  if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, key.receive()) != ERROR_SUCCESS) {
     return FALSE;
   }
   DWORD length = kNameSize;
   FILETIME written;
-  if (RegEnumKeyExA(key, 0, found, &length, NULL, NULL, NULL, &written) != ERROR_SUCCESS) {
-    RegCloseKey(key);
+  if (RegEnumKeyExA(key.get(), 0, found, &length, NULL, NULL, NULL, &written) != ERROR_SUCCESS) {
     return FALSE;
   }
-  *opened = key;
+  *opened = std::move(key);
   return TRUE;
-}
-
-void CopyName(LPSTR dest, LPCSTR source) {
-  DWORD i = 0;
-  for (; i < kNameSize - 1 && source[i] != '\0'; ++i) {
-    dest[i] = source[i];
-  }
-  dest[i] = '\0';
-}
-
-BOOL SameName(LPCSTR a, LPCSTR b) {
-  DWORD i = 0;
-  for (; a[i] != '\0' && a[i] == b[i]; ++i) {
-  }
-  return a[i] == b[i];
 }
 
 // Whether `key`'s first subkey is still the one named `name`; `scratch`
@@ -60,7 +48,7 @@ BOOL StillFirstSubkey(HKEY key, LPCSTR name, LPSTR scratch) {
   DWORD length = kNameSize;
   FILETIME written;
   return RegEnumKeyExA(key, 0, scratch, &length, NULL, NULL, NULL, &written) == ERROR_SUCCESS &&
-         SameName(scratch, name);
+         SameAnsiText(scratch, name);
 }
 
 void LogDeletion(HKEY key, LPCSTR name, DWORD code, BOOL removed) {
@@ -120,19 +108,17 @@ DWORD DeleteRegKey(HKEY parent, LPCSTR keyPath) {
   }
   CHAR found[kNameSize];
   CHAR current[kNameSize];
-  HKEY level = NULL;
+  kvt::ScopedKey level;
   while (PeekFirstSubkey(parent, keyPath, &level, found)) {
-    CopyName(current, found);
-    HKEY child = NULL;
-    while (PeekFirstSubkey(level, current, &child, found)) {
-      RegCloseKey(level);
-      level = child;
-      CopyName(current, found);
+    CopyText(current, kNameSize, found);
+    kvt::ScopedKey child;
+    while (PeekFirstSubkey(level.get(), current, &child, found)) {
+      level = std::move(child);
+      CopyText(current, kNameSize, found);
     }
     DWORD code = ERROR_SUCCESS;
-    const BOOL removed = DeleteLeaf(level, current, found, &code);
-    RegCloseKey(level);
-    level = NULL;
+    const BOOL removed = DeleteLeaf(level.get(), current, found, &code);
+    level.reset();
     // The next pass would reach the same leaf: end the walk with its code,
     // and do not try the given key, which cannot go while the leaf stays.
     if (!removed) {

@@ -1,7 +1,8 @@
-// Bounded text copies for the library's fixed path and value buffers. The
-// library does its own copying so that it needs nothing beyond the Windows
-// calls of the run, and so that a cut is reported instead of silent.
-#include "bounded_text.h"
+// Bounded text copies and comparisons for the library's fixed path, name
+// and value buffers. The library does its own copying so that it needs
+// nothing beyond the Windows calls of the run, and so that a cut is
+// reported instead of silent.
+#include "run/bounded_text.h"
 
 DWORD BoundedLength(LPCSTR text, DWORD size) {
   DWORD length = 0;
@@ -37,4 +38,15 @@ BOOL AppendText(LPSTR dest, DWORD size, LPCSTR source) {
   }
   dest[used] = '\0';
   return TRUE;
+}
+
+BOOL SameAnsiText(LPCSTR left, LPCSTR right) {
+  if (left == NULL || right == NULL) {
+    return FALSE;
+  }
+  while (*left != '\0' && *left == *right) {
+    ++left;
+    ++right;
+  }
+  return *left == *right;
 }

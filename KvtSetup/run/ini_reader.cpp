@@ -2,9 +2,9 @@
 // with the system's profile functions and logs what it read ("key=value").
 // Before the first run, or when the INI path did not fit its buffer, there
 // is no INI file: reads give the defaults (empty text, 0) and touch no file.
-#include "../KvtSetup.h"
-#include "bounded_text.h"
-#include "run_state.h"
+#include "KvtSetup.h"
+#include "run/bounded_text.h"
+#include "run/run_state.h"
 
 namespace {
 

@@ -3,10 +3,12 @@
 // without sharing, so nobody else can write into it while a run holds it,
 // and every line reaches the system in the same call that produces it, so
 // the log is complete up to the last line even if the host never finishes.
-#include "log_file.h"
+#include "run/log_file.h"
 
-#include "bounded_text.h"
-#include "run_state.h"
+#include <scoped_handle.h>
+
+#include "run/bounded_text.h"
+#include "run/run_state.h"
 
 DWORD OpenLogFile(void) {
   CloseLogFile();
@@ -17,19 +19,19 @@ DWORD OpenLogFile(void) {
   if (length == 0 || length >= MAX_PATH) {
     return ERROR_FILENAME_EXCED_RANGE;
   }
-  HANDLE file = CreateFileA(g_runState.logPath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (file == INVALID_HANDLE_VALUE) {
+  kvt::ScopedFile file(
+      CreateFileA(g_runState.logPath, GENERIC_WRITE, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+  if (!file) {
     return GetLastError();
   }
   // A log whose end cannot be reached (one past 4 GB) would be overwritten
   // from its start: such a log stays closed.
   SetLastError(ERROR_SUCCESS);
-  if (SetFilePointer(file, 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS) {
-    const DWORD error = GetLastError();
-    CloseHandle(file);
-    return error;
+  if (SetFilePointer(file.get(), 0, NULL, FILE_END) == INVALID_SET_FILE_POINTER && GetLastError() != ERROR_SUCCESS) {
+    return GetLastError();
   }
-  g_runState.logFile = file;
+  // From here the run state holds the log, until CloseLogFile.
+  g_runState.logFile = file.release();
   return ERROR_SUCCESS;
 }
 

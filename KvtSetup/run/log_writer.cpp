@@ -3,11 +3,14 @@
 // CR LF and goes to the log in one write. A successful write, or one with
 // no log to go to, leaves the thread's last-error code as it was, so that
 // logging between a failed call and the reading of its error is harmless.
+#include "run/log_result.h"
+
 #include <stdarg.h>
 
-#include "../KvtSetup.h"
-#include "log_file.h"
-#include "log_result.h"
+#include <scoped_handle.h>
+
+#include "KvtSetup.h"
+#include "run/log_file.h"
 
 namespace {
 
@@ -93,16 +96,15 @@ INT WINAPIV LogResult(INT success, LPCSTR format, ...) {
     WriteLogLine("-->Success");
     return 0;
   }
-  LPSTR message = NULL;
+  kvt::ScopedLocalBlock<CHAR> message;
   const DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  if (FormatMessageA(flags, NULL, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(&message),
-                     0, NULL) == 0) {
-    message = NULL;
+  if (FormatMessageA(flags, NULL, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                     reinterpret_cast<LPSTR>(message.receive()), 0, NULL) == 0) {
+    message.release();  // a failed call hands over no block, whatever it left there
   }
-  WriteLogLine("-->Error(%d):%s", static_cast<INT>(error), message != NULL ? message : "");
-  if (message != NULL) {
-    LocalFree(message);
-  }
+  WriteLogLine("-->Error(%d):%s", static_cast<INT>(error), message ? message.get() : "");
+  // Freed before the code is set again, so that the caller gets it back.
+  message.reset();
   SetLastError(error);
   return static_cast<INT>(error);
 }

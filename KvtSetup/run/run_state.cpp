@@ -1,7 +1,7 @@
 // The single run state of the library and its return to the unset state.
-#include "run_state.h"
+#include "run/run_state.h"
 
-#include "log_file.h"
+#include "run/log_file.h"
 
 RunState g_runState;  // zero-filled at load: texts empty, level 0, no log
 

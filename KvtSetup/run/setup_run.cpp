@@ -1,10 +1,10 @@
 // The frame of every setup run: KVT_SetupStart fixes the setup directory,
 // the INI and log paths and the log level and opens the log; KVT_SetupFinish
 // closes it. The paths stay after a finish, so INI reads keep working.
-#include "../KvtSetup.h"
-#include "bounded_text.h"
-#include "log_file.h"
-#include "run_state.h"
+#include "KvtSetup.h"
+#include "run/bounded_text.h"
+#include "run/log_file.h"
+#include "run/run_state.h"
 
 namespace {
 

@@ -8,6 +8,8 @@
 
 #include <aclapi.h>
 
+#include <scoped_handle.h>
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,29 +21,6 @@
 namespace {
 
 constexpr char kPattern = '#';
-
-// Owns one open key.
-class Key {
- public:
-  Key() = default;
-  explicit Key(HKEY key) : key_(key) {}
-  Key(const Key &) = delete;
-  Key &operator=(const Key &) = delete;
-  ~Key() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  HKEY get() const { return key_; }
-  PHKEY out() { return &key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-// Owns a LocalAlloc block, such as a security descriptor.
-struct LocalBlock {
-  PSECURITY_DESCRIPTOR block = nullptr;
-  ~LocalBlock() { LocalFree(block); }
-};
 
 std::vector<uint8_t> Sid(BYTE authority, std::vector<DWORD> subs) {
   std::vector<uint8_t> sid(8 + 4 * subs.size(), 0);
@@ -102,21 +81,21 @@ class RegistryConformance : public ConformanceTest {
 #else
     path_ = "Software\\KvtConformance";
 #endif
-    ASSERT_EQ(
-        RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.out(), nullptr),
-        ERROR_SUCCESS);
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, root_.receive(),
+                              nullptr),
+              ERROR_SUCCESS);
   }
 
   void TearDown() override { EXPECT_EQ(DeleteTree(HKEY_CURRENT_USER, path_), ERROR_SUCCESS); }
 
   // Removes a key and its subkeys, opening each key's access on the way.
   static LONG DeleteTree(HKEY parent, const std::string &path) {
-    Key key;
-    if (RegOpenKeyExA(parent, path.c_str(), 0, WRITE_DAC, key.out()) == ERROR_SUCCESS) {
+    kvt::ScopedKey key;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, WRITE_DAC, key.receive()) == ERROR_SUCCESS) {
       SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr);
     }
-    Key open;
-    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, open.out()) == ERROR_SUCCESS) {
+    kvt::ScopedKey open;
+    if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, open.receive()) == ERROR_SUCCESS) {
       char name[256];
       DWORD size = sizeof(name);
       while (RegEnumKeyExA(open.get(), 0, name, &size, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS) {
@@ -128,58 +107,59 @@ class RegistryConformance : public ConformanceTest {
   }
 
   void CreateKey(const std::string &path) {
-    Key key;
-    ASSERT_EQ(RegCreateKeyExA(root_.get(), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.out(), nullptr),
-              ERROR_SUCCESS)
+    kvt::ScopedKey key;
+    ASSERT_EQ(
+        RegCreateKeyExA(root_.get(), path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.receive(), nullptr),
+        ERROR_SUCCESS)
         << path;
   }
 
   std::vector<Entry> DaclOf(const std::string &path) {
-    Key key;
-    EXPECT_EQ(RegOpenKeyExA(root_.get(), path.c_str(), 0, READ_CONTROL, key.out()), ERROR_SUCCESS);
-    LocalBlock descriptor;
+    kvt::ScopedKey key;
+    EXPECT_EQ(RegOpenKeyExA(root_.get(), path.c_str(), 0, READ_CONTROL, key.receive()), ERROR_SUCCESS);
+    kvt::ScopedSecurityDescriptor descriptor;
     PACL dacl = nullptr;
     EXPECT_EQ(GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                              &descriptor.block),
+                              descriptor.receive()),
               ERROR_SUCCESS);
     return EntriesOf(dacl);
   }
 
   DWORD SetDacl(const std::string &path, const std::vector<Entry> &entries, SECURITY_INFORMATION extra = 0) {
-    Key key;
-    EXPECT_EQ(RegOpenKeyExA(root_.get(), path.c_str(), 0, WRITE_DAC, key.out()), ERROR_SUCCESS);
+    kvt::ScopedKey key;
+    EXPECT_EQ(RegOpenKeyExA(root_.get(), path.c_str(), 0, WRITE_DAC, key.receive()), ERROR_SUCCESS);
     std::vector<uint8_t> acl = MakeAcl(entries);
     return SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | extra, nullptr, nullptr,
                            reinterpret_cast<PACL>(acl.data()), nullptr);
   }
 
-  Key root_;
+  kvt::ScopedKey root_;
   std::string path_;
 };
 
 TEST_F(RegistryConformance, NullAndUnknownRootsAreInvalidHandles) {
-  Key key;
-  EXPECT_EQ(RegOpenKeyExA(nullptr, "Software", 0, KEY_READ, key.out()), ERROR_INVALID_HANDLE);
+  kvt::ScopedKey key;
+  EXPECT_EQ(RegOpenKeyExA(nullptr, "Software", 0, KEY_READ, key.receive()), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegDeleteKeyA(nullptr, "Software"), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegSetValueExA(nullptr, "v", 0, REG_SZ, reinterpret_cast<const BYTE *>("x"), 2), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
 }
 
 TEST_F(RegistryConformance, CreateMakesMissingParentsAndNamesIgnoreCase) {
-  Key created;
+  kvt::ScopedKey created;
   DWORD disposition = 0;
-  ASSERT_EQ(RegCreateKeyExA(root_.get(), "One\\Two\\Three", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, created.out(),
+  ASSERT_EQ(RegCreateKeyExA(root_.get(), "One\\Two\\Three", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, created.receive(),
                             &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
-  Key again;
-  ASSERT_EQ(RegCreateKeyExA(root_.get(), "ONE\\two", 0, nullptr, 0, KEY_READ, nullptr, again.out(), &disposition),
+  kvt::ScopedKey again;
+  ASSERT_EQ(RegCreateKeyExA(root_.get(), "ONE\\two", 0, nullptr, 0, KEY_READ, nullptr, again.receive(), &disposition),
             ERROR_SUCCESS);
   EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
-  Key opened;
-  EXPECT_EQ(RegOpenKeyExA(root_.get(), "one\\TWO\\three\\", 0, KEY_READ, opened.out()), ERROR_SUCCESS);
-  Key missing;
-  EXPECT_EQ(RegOpenKeyExA(root_.get(), "One\\Four", 0, KEY_READ, missing.out()), ERROR_FILE_NOT_FOUND);
+  kvt::ScopedKey opened;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "one\\TWO\\three\\", 0, KEY_READ, opened.receive()), ERROR_SUCCESS);
+  kvt::ScopedKey missing;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "One\\Four", 0, KEY_READ, missing.receive()), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(missing.get(), nullptr);
 }
 
@@ -234,13 +214,13 @@ TEST_F(RegistryConformance, ValueSizeProtocol) {
 }
 
 TEST_F(RegistryConformance, ValueRightsFollowTheHandle) {
-  Key readOnly;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, KEY_READ, readOnly.out()), ERROR_SUCCESS);
+  kvt::ScopedKey readOnly;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, KEY_READ, readOnly.receive()), ERROR_SUCCESS);
   EXPECT_EQ(RegSetValueExA(readOnly.get(), "v", 0, REG_SZ, reinterpret_cast<const BYTE *>("x"), 2),
             ERROR_ACCESS_DENIED);
   EXPECT_EQ(RegDeleteValueA(readOnly.get(), "v"), ERROR_ACCESS_DENIED);
-  Key writeOnly;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, KEY_SET_VALUE, writeOnly.out()), ERROR_SUCCESS);
+  kvt::ScopedKey writeOnly;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, path_.c_str(), 0, KEY_SET_VALUE, writeOnly.receive()), ERROR_SUCCESS);
   DWORD size = 0;
   EXPECT_EQ(RegQueryValueExA(writeOnly.get(), "v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
   char name[16];
@@ -295,8 +275,8 @@ TEST_F(RegistryConformance, DeleteKeyRefusesSubkeysAndReportsMissingKeys) {
 // deletes nothing: only the wide name reaches the key.
 TEST_F(RegistryConformance, UnspellableNameListsAsQuestionMarksThatNameNoKey) {
   const WCHAR name[] = L"\u4E2D\u6587";
-  Key created;
-  ASSERT_EQ(RegCreateKeyExW(root_.get(), name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, created.out(), nullptr),
+  kvt::ScopedKey created;
+  ASSERT_EQ(RegCreateKeyExW(root_.get(), name, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, created.receive(), nullptr),
             ERROR_SUCCESS);
   char listed[16];
   std::memset(listed, kPattern, sizeof(listed));
@@ -304,11 +284,11 @@ TEST_F(RegistryConformance, UnspellableNameListsAsQuestionMarksThatNameNoKey) {
   EXPECT_EQ(RegEnumKeyExA(root_.get(), 0, listed, &size, nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
   EXPECT_STREQ(listed, "??");
   EXPECT_EQ(size, 2u);
-  Key byText;
-  EXPECT_EQ(RegOpenKeyExA(root_.get(), "??", 0, KEY_READ, byText.out()), ERROR_FILE_NOT_FOUND);
+  kvt::ScopedKey byText;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "??", 0, KEY_READ, byText.receive()), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(RegDeleteKeyA(root_.get(), "??"), ERROR_FILE_NOT_FOUND);
-  Key byName;
-  EXPECT_EQ(RegOpenKeyExW(root_.get(), name, 0, KEY_READ, byName.out()), ERROR_SUCCESS);
+  kvt::ScopedKey byName;
+  EXPECT_EQ(RegOpenKeyExW(root_.get(), name, 0, KEY_READ, byName.receive()), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteKeyW(root_.get(), name), ERROR_SUCCESS);
   size = sizeof(listed);
   EXPECT_EQ(RegEnumKeyExA(root_.get(), 0, listed, &size, nullptr, nullptr, nullptr, nullptr), ERROR_NO_MORE_ITEMS);
@@ -321,17 +301,19 @@ TEST_F(RegistryConformance, PathsThatOpenARootItself) {
   HKEY same = nullptr;
   EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_READ, &same), ERROR_SUCCESS);
   EXPECT_EQ(same, HKEY_CURRENT_USER);
-  Key own;
-  EXPECT_EQ(RegOpenKeyExA(root_.get(), "", 0, KEY_READ, own.out()), ERROR_SUCCESS);
+  kvt::ScopedKey own;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "", 0, KEY_READ, own.receive()), ERROR_SUCCESS);
   EXPECT_NE(own.get(), root_.get()) << "a key of its own gets a new handle";
   const std::string scratch = path_.substr(path_.find('\\') + 1);
-  Key made;
-  ASSERT_EQ(RegCreateKeyExA(HKEY_CLASSES_ROOT, scratch.c_str(), 0, nullptr, 0, KEY_READ, nullptr, made.out(), nullptr),
+  kvt::ScopedKey made;
+  ASSERT_EQ(
+      RegCreateKeyExA(HKEY_CLASSES_ROOT, scratch.c_str(), 0, nullptr, 0, KEY_READ, nullptr, made.receive(), nullptr),
+      ERROR_SUCCESS);
+  kvt::ScopedKey classes, below, viaClasses;
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "\\", 0, KEY_READ, classes.receive()), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyExA(classes.get(), scratch.c_str(), 0, KEY_READ, below.receive()), ERROR_SUCCESS);
+  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, ("\\" + scratch).c_str(), 0, KEY_READ, viaClasses.receive()),
             ERROR_SUCCESS);
-  Key classes, below, viaClasses;
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, "\\", 0, KEY_READ, classes.out()), ERROR_SUCCESS);
-  EXPECT_EQ(RegOpenKeyExA(classes.get(), scratch.c_str(), 0, KEY_READ, below.out()), ERROR_SUCCESS);
-  EXPECT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, ("\\" + scratch).c_str(), 0, KEY_READ, viaClasses.out()), ERROR_SUCCESS);
   EXPECT_EQ(RegDeleteKeyA(HKEY_CLASSES_ROOT, scratch.c_str()), ERROR_SUCCESS);
 }
 
@@ -423,8 +405,8 @@ TEST_F(RegistryConformance, DeletionNeedsDeleteRightUnlessDaclIsNull) {
   CreateKey("Locked");
   {
     // SYSTEM owns it, so the caller has no owner rights to fall back on.
-    Key key;
-    ASSERT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, WRITE_OWNER | WRITE_DAC, key.out()), ERROR_SUCCESS);
+    kvt::ScopedKey key;
+    ASSERT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, WRITE_OWNER | WRITE_DAC, key.receive()), ERROR_SUCCESS);
     std::vector<uint8_t> acl = MakeAcl({{ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ | WRITE_DAC, kEveryone}});
     ASSERT_EQ(
         SetSecurityInfo(key.get(), SE_REGISTRY_KEY, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
@@ -432,12 +414,12 @@ TEST_F(RegistryConformance, DeletionNeedsDeleteRightUnlessDaclIsNull) {
         ERROR_SUCCESS);
   }
   EXPECT_EQ(RegDeleteKeyA(root_.get(), "Locked"), ERROR_ACCESS_DENIED);
-  Key denied;
-  EXPECT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, KEY_SET_VALUE, denied.out()), ERROR_ACCESS_DENIED);
+  kvt::ScopedKey denied;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, KEY_SET_VALUE, denied.receive()), ERROR_ACCESS_DENIED);
   {
     // A deny entry first wins over a later allow.
-    Key key;
-    ASSERT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, WRITE_DAC, key.out()), ERROR_SUCCESS);
+    kvt::ScopedKey key;
+    ASSERT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, WRITE_DAC, key.receive()), ERROR_SUCCESS);
     std::vector<uint8_t> acl = MakeAcl(
         {{ACCESS_DENIED_ACE_TYPE, 0, DELETE, kEveryone}, {ACCESS_ALLOWED_ACE_TYPE, 0, KEY_ALL_ACCESS, kEveryone}});
     ASSERT_EQ(SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr,
@@ -445,11 +427,11 @@ TEST_F(RegistryConformance, DeletionNeedsDeleteRightUnlessDaclIsNull) {
               ERROR_SUCCESS);
   }
   EXPECT_EQ(RegDeleteKeyA(root_.get(), "Locked"), ERROR_ACCESS_DENIED);
-  Key writable;
-  EXPECT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, KEY_SET_VALUE, writable.out()), ERROR_SUCCESS);
+  kvt::ScopedKey writable;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, KEY_SET_VALUE, writable.receive()), ERROR_SUCCESS);
   {
-    Key key;
-    ASSERT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, WRITE_DAC, key.out()), ERROR_SUCCESS);
+    kvt::ScopedKey key;
+    ASSERT_EQ(RegOpenKeyExA(root_.get(), "Locked", 0, WRITE_DAC, key.receive()), ERROR_SUCCESS);
     ASSERT_EQ(
         SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr, nullptr),
         ERROR_SUCCESS);
@@ -460,14 +442,14 @@ TEST_F(RegistryConformance, DeletionNeedsDeleteRightUnlessDaclIsNull) {
 TEST_F(RegistryConformance, OwnerKeepsReadControlAndWriteDacWithAnEmptyDacl) {
   CreateKey("Empty");
   ASSERT_EQ(SetDacl("Empty", {}, PROTECTED_DACL_SECURITY_INFORMATION), ERROR_SUCCESS);
-  Key reading;
-  EXPECT_EQ(RegOpenKeyExA(root_.get(), "Empty", 0, KEY_QUERY_VALUE, reading.out()), ERROR_ACCESS_DENIED);
-  Key owner;
-  ASSERT_EQ(RegOpenKeyExA(root_.get(), "Empty", 0, READ_CONTROL | WRITE_DAC, owner.out()), ERROR_SUCCESS);
-  LocalBlock descriptor;
+  kvt::ScopedKey reading;
+  EXPECT_EQ(RegOpenKeyExA(root_.get(), "Empty", 0, KEY_QUERY_VALUE, reading.receive()), ERROR_ACCESS_DENIED);
+  kvt::ScopedKey owner;
+  ASSERT_EQ(RegOpenKeyExA(root_.get(), "Empty", 0, READ_CONTROL | WRITE_DAC, owner.receive()), ERROR_SUCCESS);
+  kvt::ScopedSecurityDescriptor descriptor;
   PACL dacl = nullptr;
   ASSERT_EQ(GetSecurityInfo(owner.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
-                            &descriptor.block),
+                            descriptor.receive()),
             ERROR_SUCCESS);
   ASSERT_NE(dacl, nullptr);
   EXPECT_EQ(dacl->AceCount, 0);

@@ -23,7 +23,6 @@
 namespace {
 
 using test_devices::CreateDevice;
-using test_devices::DeviceSet;
 using test_devices::MultiString;
 
 constexpr DWORD kUnset = 0xdeadbeef;
@@ -68,19 +67,19 @@ TEST_F(DeviceConformance, GeneratedInstanceIdsAreRootIdsInUpperCase) {
 
 TEST_F(DeviceConformance, EnumerationChecksTheRecordSizeAndEndsWithNoMoreItems) {
   ASSERT_NE(CreateDevice(MultiString({"KVTTEST\\Enum"})), "");
-  DeviceSet set(SetupDiGetClassDevsA(&test_devices::kTestClass, NULL, NULL, 0));
-  ASSERT_NE(set.h, INVALID_HANDLE_VALUE);
+  kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(&test_devices::kTestClass, NULL, NULL, 0));
+  ASSERT_NE(set.get(), INVALID_HANDLE_VALUE);
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device) + 1;
   SetLastError(kUnset);
-  EXPECT_FALSE(SetupDiEnumDeviceInfo(set.h, 0, &device));
+  EXPECT_FALSE(SetupDiEnumDeviceInfo(set.get(), 0, &device));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
 
   device.cbSize = sizeof(device);
-  EXPECT_TRUE(SetupDiEnumDeviceInfo(set.h, 0, &device));
+  EXPECT_TRUE(SetupDiEnumDeviceInfo(set.get(), 0, &device));
   EXPECT_EQ(std::memcmp(&device.ClassGuid, &test_devices::kTestClass, sizeof(GUID)), 0);
   SetLastError(kUnset);
-  EXPECT_FALSE(SetupDiEnumDeviceInfo(set.h, 1, &device));
+  EXPECT_FALSE(SetupDiEnumDeviceInfo(set.get(), 1, &device));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_ITEMS));
 
   SetLastError(kUnset);
@@ -91,30 +90,30 @@ TEST_F(DeviceConformance, EnumerationChecksTheRecordSizeAndEndsWithNoMoreItems) 
 TEST_F(DeviceConformance, HardwareIdReadsReportTheSizeNeeded) {
   const std::vector<BYTE> ids = MultiString({"KVTTEST\\Size", "KVTTEST\\Other"});
   const std::string id = CreateDevice(ids);
-  DeviceSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
+  kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
   SP_DEVINFO_DATA device = {};
-  ASSERT_GE(IndexOf(set.h, id, &device), 0);
+  ASSERT_GE(IndexOf(set.get(), id, &device), 0);
 
   DWORD type = 0, required = 0;
   SetLastError(kUnset);
-  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set.h, &device, SPDRP_HARDWAREID, &type, NULL, 0, &required));
+  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, &type, NULL, 0, &required));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(required, ids.size());
 
   std::vector<BYTE> buffer(ids.size() + 4, 0xCC);
   SetLastError(kUnset);
-  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set.h, &device, SPDRP_HARDWAREID, &type, buffer.data(), required - 1,
-                                                 &required));
+  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, &type, buffer.data(),
+                                                 required - 1, &required));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
 
-  EXPECT_TRUE(
-      SetupDiGetDeviceRegistryPropertyA(set.h, &device, SPDRP_HARDWAREID, &type, buffer.data(), required, &required));
+  EXPECT_TRUE(SetupDiGetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, &type, buffer.data(), required,
+                                                &required));
   EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
   EXPECT_TRUE(std::equal(ids.begin(), ids.end(), buffer.begin()));
   EXPECT_EQ(buffer[ids.size()], 0xCC);  // nothing written past the property
 
   SetLastError(kUnset);
-  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set.h, &device, SPDRP_COMPATIBLEIDS, &type, NULL, 0, &required));
+  EXPECT_FALSE(SetupDiGetDeviceRegistryPropertyA(set.get(), &device, SPDRP_COMPATIBLEIDS, &type, NULL, 0, &required));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_DATA));
 }
 
@@ -124,20 +123,20 @@ TEST_F(DeviceConformance, HardwareIdReadsReportTheSizeNeeded) {
 TEST_F(DeviceConformance, RemovalKeepsTheElementInTheSetAndTheDeviceLeaves) {
   const std::string gone = CreateDevice(MultiString({"KVTTEST\\Gone"}));
   const std::string kept = CreateDevice(MultiString({"KVTTEST\\Kept"}));
-  DeviceSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
+  kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
   SP_DEVINFO_DATA device = {};
-  const int index = IndexOf(set.h, gone, &device);
+  const int index = IndexOf(set.get(), gone, &device);
   ASSERT_GE(index, 0);
-  const int keptIndex = IndexOf(set.h, kept, &device);
+  const int keptIndex = IndexOf(set.get(), kept, &device);
   ASSERT_GE(keptIndex, 0);
-  const DWORD before = ElementCount(set.h);
-  ASSERT_GE(IndexOf(set.h, gone, &device), 0);
+  const DWORD before = ElementCount(set.get());
+  ASSERT_GE(IndexOf(set.get(), gone, &device), 0);
   SetLastError(kUnset);
-  EXPECT_TRUE(SetupDiCallClassInstaller(DIF_REMOVE, set.h, &device));
+  EXPECT_TRUE(SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &device));
 
-  EXPECT_EQ(ElementCount(set.h), before);
+  EXPECT_EQ(ElementCount(set.get()), before);
   SP_DEVINFO_DATA again = {};
-  EXPECT_EQ(IndexOf(set.h, kept, &again), keptIndex);
+  EXPECT_EQ(IndexOf(set.get(), kept, &again), keptIndex);
   EXPECT_EQ(test_devices::TestDevices(), std::vector<std::string>{kept});
 }
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <platform/testing.h>
+#include <scoped_handle.h>
 
 #include "../../platform/files/profile_parser.h"
 
@@ -27,11 +28,10 @@ class FilesTest : public ::testing::Test {
   void SetUp() override { platform::ResetMachine(); }
 
   static void Touch(const char *windowsPath, const std::string &text = "x") {
-    HANDLE file = CreateFileA(windowsPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE) << windowsPath << " " << GetLastError();
+    const kvt::ScopedFile file(CreateFileA(windowsPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+    ASSERT_NE(file.get(), INVALID_HANDLE_VALUE) << windowsPath << " " << GetLastError();
     DWORD written = 0;
-    WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
   }
 };
 

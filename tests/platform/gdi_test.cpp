@@ -6,6 +6,7 @@
 #include <platform/engine.h>
 #include <platform/testing.h>
 #include <winspool.h>
+#include <scoped_handle.h>
 
 #include <algorithm>
 #include <array>
@@ -439,14 +440,13 @@ class TestPrinter {
     info.pPrinterName = printer;
     info.pPortName = port;
     info.pDriverName = name;
-    handle_ = AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info));
-    EXPECT_NE(handle_, nullptr);
+    handle_.reset(AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)));
+    EXPECT_NE(handle_.get(), nullptr);
   }
-  ~TestPrinter() { ClosePrinter(handle_); }
-  HANDLE handle() const { return handle_; }
+  HANDLE handle() const { return handle_.get(); }
 
  private:
-  HANDLE handle_ = nullptr;
+  kvt::ScopedPrinter handle_;
 };
 
 TEST_F(GdiTest, CheckAbortReportsInjectedAbortsAndCancelledJobs) {

@@ -81,14 +81,14 @@ TEST_F(SetupInterfacesTest, InfStoreRefusesWhatIsNoInf) {
 
 TEST_F(SetupInterfacesTest, ASetIsASnapshotAndChecksItsHandles) {
   const std::string first = CreateDevice(MultiString({"KVTTEST\\A"}));
-  test_devices::DeviceSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
+  kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
   CreateDevice(MultiString({"KVTTEST\\B"}));
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
-  EXPECT_TRUE(SetupDiEnumDeviceInfo(set.h, 0, &device));
-  EXPECT_FALSE(SetupDiEnumDeviceInfo(set.h, 1, &device));  // made after the snapshot
-  EXPECT_TRUE(SetupDiRemoveDevice(set.h, &device));
-  EXPECT_FALSE(SetupDiRemoveDevice(set.h, &device));
+  EXPECT_TRUE(SetupDiEnumDeviceInfo(set.get(), 0, &device));
+  EXPECT_FALSE(SetupDiEnumDeviceInfo(set.get(), 1, &device));  // made after the snapshot
+  EXPECT_TRUE(SetupDiRemoveDevice(set.get(), &device));
+  EXPECT_FALSE(SetupDiRemoveDevice(set.get(), &device));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_SUCH_DEVINST));
   EXPECT_EQ(SetupDiGetClassDevsA(NULL, NULL, NULL, 0), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
@@ -126,13 +126,13 @@ TEST_F(SetupInterfacesTest, DevicesAndProfilesTravelWithASavedMachine) {
   platform::ResetMachine();
   ASSERT_TRUE(platform::LoadMachine(folder));
   EXPECT_EQ(test_devices::TestDevices(), std::vector<std::string>{device});
-  test_devices::DeviceSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
+  kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(NULL, NULL, NULL, DIGCF_ALLCLASSES));
   SP_DEVINFO_DATA data = {};
   data.cbSize = sizeof(data);
-  ASSERT_TRUE(SetupDiEnumDeviceInfo(set.h, 0, &data));
+  ASSERT_TRUE(SetupDiEnumDeviceInfo(set.get(), 0, &data));
   BYTE ids[16] = {};
   DWORD size = 0;
-  EXPECT_TRUE(SetupDiGetDeviceRegistryPropertyA(set.h, &data, SPDRP_HARDWAREID, NULL, ids, sizeof(ids), &size));
+  EXPECT_TRUE(SetupDiGetDeviceRegistryPropertyA(set.get(), &data, SPDRP_HARDWAREID, NULL, ids, sizeof(ids), &size));
   EXPECT_EQ(std::vector<BYTE>(ids, ids + size), unterminated);
   EXPECT_TRUE(UninstallColorProfileA(NULL, "kvt.icm", FALSE));
 

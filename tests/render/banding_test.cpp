@@ -64,7 +64,7 @@ TEST_F(BandingTest, BorderedPostCardPortraitStream) {
                                      0x4B, 0x56, 0x72, 0x5A, 0, 0, 0, 0x84, 0,    0,    0x05, 0xEC, 0, 0, 0x08, 0xE2};
   ASSERT_GT(bytes.size(), head.size());
   EXPECT_TRUE(std::equal(head.begin(), head.end(), bytes.begin()));
-  std::vector<SpoolCommand> commands = ParseSpool(bytes);
+  std::vector<SpoolCommand> commands = ReadCommands(bytes);
   std::vector<uint32_t> expected = {CMD_START_DOC};
   for (uint32_t code : PageCodes(23)) expected.push_back(code);
   expected.push_back(CMD_END_DOC);
@@ -93,7 +93,7 @@ TEST_F(BandingTest, RowsArePackedWithoutTheSurfacesPadding) {
   ASSERT_TRUE(DrvStartDoc(test.pso(), nullptr, jobId_));
   EXPECT_EQ(test.PrintBandedPage(), 16);
   DrvEndDoc(test.pso(), 0);
-  std::vector<SpoolCommand> commands = ParseSpool(EndJob());
+  std::vector<SpoolCommand> commands = ReadCommands(EndJob());
   ASSERT_EQ(commands.size(), 1 + 2 + 16 + 1 + 1u);
   LONG y = 0;
   for (int band = 0; band < 16; band++) {
@@ -111,7 +111,7 @@ TEST_F(BandingTest, EveryGeometryEndsWithTheRemainingRows) {
     TestPdev test(hPrinter_, Dm(SettingsFor(g)));
     StartJob();
     int bands = test.PrintBandedPage();
-    std::vector<SpoolCommand> commands = ParseSpool(EndJob());
+    std::vector<SpoolCommand> commands = ReadCommands(EndJob());
     int want = (Height(g) + 99) / 100;
     EXPECT_EQ(bands, want) << Narrow(g.formName);
     ASSERT_EQ(Codes(commands), PageCodes(want)) << Narrow(g.formName);
@@ -125,7 +125,7 @@ TEST_F(BandingTest, EveryGeometryEndsWithTheRemainingRows) {
   test.pdev()->cySurface = 1600;
   StartJob();
   EXPECT_EQ(test.PrintBandedPage(), 16);
-  std::vector<SpoolCommand> commands = ParseSpool(EndJob());
+  std::vector<SpoolCommand> commands = ReadCommands(EndJob());
   ASSERT_EQ(Codes(commands), PageCodes(16));
   EXPECT_EQ(commands[17].args[0], 454800u);
 }
@@ -170,7 +170,7 @@ TEST_F(BandingTest, AnAbortEndsThePageButNotTheDocument) {
     std::vector<uint32_t> expected = {CMD_START_DOC, CMD_START_PAGE, CMD_PAGE_SETUP};
     expected.insert(expected.end(), bands, CMD_IMAGE_DATA);
     expected.push_back(CMD_END_DOC);
-    EXPECT_EQ(Codes(ParseSpool(EndJob())), expected) << "check " << check;
+    EXPECT_EQ(Codes(ReadCommands(EndJob())), expected) << "check " << check;
     EXPECT_EQ(bands, check > 11 ? 1 : 0);
   }
 }
@@ -199,7 +199,7 @@ TEST_F(BandingTest, AWriteFailureAtAnyCallOfATwoPageJob) {
   };
   FLONG flStatus = 0;
   const std::vector<uint8_t> good = runJob(0, &flStatus);
-  const std::vector<SpoolCommand> commands = ParseSpool(good);
+  const std::vector<SpoolCommand> commands = ReadCommands(good);
   ASSERT_EQ(commands.size(), 1 + 2 * (3 + 3) + 1u);
   auto pageOf = [](size_t i) { return i == 0 ? -1 : static_cast<int>((i - 1) / 6); };
   std::vector<std::vector<size_t>> pieces;  // the write calls of each command
@@ -257,7 +257,7 @@ TEST_F(BandingTest, AResetPdevContinuesTheOpenDocument) {
   EXPECT_EQ(second.pdev()->cPages, 2);
   ASSERT_TRUE(DrvEndDoc(second.pso(), 0));
   EXPECT_EQ(second.pdev()->flStatus & (PDEVF_DOC_STARTED | PDEVF_RESET_IN_DOC), 0u);
-  std::vector<SpoolCommand> commands = ParseSpool(EndJob());
+  std::vector<SpoolCommand> commands = ReadCommands(EndJob());
   std::vector<uint32_t> expected = {CMD_START_DOC};
   for (uint32_t code : PageCodes(23)) expected.push_back(code);
   expected.push_back(CMD_START_DOC);
@@ -284,7 +284,7 @@ TEST_F(BandingTest, PagesAndDocumentsKeepTheirCounts) {
   ASSERT_TRUE(DrvStartDoc(test.pso(), nullptr, jobId_));
   EXPECT_EQ(test.pdev()->pwszDocName, nullptr);
   EXPECT_EQ(test.pdev()->cPages, 0);
-  std::vector<SpoolCommand> commands = ParseSpool(EndJob());
+  std::vector<SpoolCommand> commands = ReadCommands(EndJob());
   ASSERT_EQ(Codes(commands), std::vector<uint32_t>({CMD_START_DOC, CMD_IMAGE_DATA, CMD_END_PAGE, CMD_START_DOC}));
   EXPECT_EQ(commands[1].payload.size(), 341100u);
   EXPECT_EQ(commands[1].payload[3411], PaintedByte(1, 0));
@@ -382,7 +382,7 @@ TEST_F(BandingTest, TheBandPlayerPrintsThroughTheHooks) {
     ASSERT_TRUE(dc.EndDoc());
     bytes = platform::JobOutput(dc.JobId());
   }
-  std::vector<SpoolCommand> commands = ParseSpool(bytes);
+  std::vector<SpoolCommand> commands = ReadCommands(bytes);
   ASSERT_GE(commands.size(), 5u);
   EXPECT_EQ(commands.back().code, static_cast<uint32_t>(CMD_END_DOC));
   const std::vector<uint8_t> &band = commands[4].payload;  // rows 100 to 199

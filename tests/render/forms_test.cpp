@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "paper.h"
+#include "forms.h"
 #include "render_test_support.h"
 
 namespace render_test {

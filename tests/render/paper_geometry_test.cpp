@@ -92,5 +92,41 @@ TEST_F(PaperNamesTest, AnUnknownFormNameGivesPostCardGeometry) {
   EXPECT_STREQ(pdev->form.szFormName, "3.5x5 inch");
 }
 
+using PaperTableTest = RenderTest;
+
+// The table answers the questions the settings, the forms and the geometry
+// ask: which paper a name stands for and which record a paper prints with.
+TEST_F(PaperTableTest, EachKindHasItsNameAndARecordPerBorder) {
+  for (LANGID lang : {0x0409, 0x0407, 0x0411}) {
+    platform::SetUserDefaultLangID(lang);
+    for (LONG kind : {PAPER_KIND_POSTCARD, PAPER_KIND_3_5X5, PAPER_KIND_SMALL}) {
+      EXPECT_EQ(PaperKindOfFormName(FormNameForKind(kind)), kind) << std::hex << lang;
+      for (BOOL bBorder : {TRUE, FALSE}) {
+        const PAPER_RECORD *pPaper = PaperRecordFor(kind, bBorder);
+        ASSERT_NE(pPaper, nullptr);
+        EXPECT_EQ(pPaper->lKind, kind);
+        EXPECT_EQ(pPaper->bBorder, kind == PAPER_KIND_SMALL ? TRUE : bBorder) << "Small has no borderless record";
+      }
+    }
+  }
+  platform::SetUserDefaultLangID(0x0409);
+  EXPECT_EQ(PaperKindOfFormName(L"A4"), PAPER_KIND_NONE);
+  EXPECT_EQ(PaperKindOfFormName(L"post card"), PAPER_KIND_NONE) << "names compare exactly";
+  EXPECT_EQ(PaperKindOfFormName(L"Postkartenformat"), PAPER_KIND_NONE) << "only the user's language counts";
+  EXPECT_EQ(PaperRecordFor(7, FALSE), PaperRecordFor(PAPER_KIND_POSTCARD, FALSE));
+
+  // Turning the page swaps the axes of the record's own rectangle; only a
+  // portrait Small page moves its image to the right margin's distance.
+  for (LONG kind : {PAPER_KIND_POSTCARD, PAPER_KIND_3_5X5, PAPER_KIND_SMALL}) {
+    const PAPER_RECORD *pPaper = PaperRecordFor(kind, TRUE);
+    const RECTL own = PaperImageRect(pPaper), turned = PrintableRect(pPaper, TRUE);
+    EXPECT_EQ(std::vector<LONG>({turned.left, turned.top, turned.right, turned.bottom}),
+              std::vector<LONG>({own.top, own.left, own.bottom, own.right}));
+    const RECTL upright = PrintableRect(pPaper, FALSE);
+    EXPECT_EQ(upright.left, kind == PAPER_KIND_SMALL ? pPaper->xRightMargin : own.left);
+    EXPECT_EQ(upright.right - upright.left, pPaper->cxImage);
+  }
+}
+
 }  // namespace
 }  // namespace render_test

@@ -4,8 +4,10 @@
 #include <winspool.h>
 
 #include <cstring>
+#include <span>
+#include <utility>
 
-#include "spool.h"
+#include "spool_reader.h"
 
 namespace render_test {
 
@@ -62,57 +64,41 @@ const Geometry kGeometries[10] = {
     {u"Small", 1, true, 1612, 1427, {48, 76, 1564, 1213}, 95, 71},
 };
 
-std::vector<SpoolCommand> ParseSpool(const std::vector<uint8_t> &bytes) {
-  std::vector<SpoolCommand> commands;
-  size_t pos = 0;
-  auto word = [&](uint32_t *value) {
-    if (bytes.size() - pos < 4) return false;
-    *value =
-        uint32_t{bytes[pos]} << 24 | uint32_t{bytes[pos + 1]} << 16 | uint32_t{bytes[pos + 2]} << 8 | bytes[pos + 3];
-    pos += 4;
-    return true;
-  };
-  auto take = [&](size_t cb, std::vector<uint8_t> *out) {
-    if (bytes.size() - pos < cb) return false;
-    out->assign(bytes.begin() + static_cast<ptrdiff_t>(pos), bytes.begin() + static_cast<ptrdiff_t>(pos + cb));
-    pos += cb;
-    return true;
-  };
-  while (pos < bytes.size()) {
-    uint32_t marker = 0;
+namespace {
+
+// Collects each framed command with its arguments and payload bytes.
+class CommandCollector final : public kvt::spool::SpoolVisitor {
+ public:
+  bool OnCommand(const kvt::spool::CommandRecord &record) override {
     SpoolCommand command;
-    command.offset = pos;
-    if (!word(&marker) || marker != SPOOL_MARKER || !word(&command.code)) {
-      ADD_FAILURE() << "no command at offset " << pos;
-      return commands;
+    command.offset = static_cast<size_t>(record.offset);
+    command.size = static_cast<size_t>(record.size);
+    command.code = static_cast<uint32_t>(record.command);
+    if (record.command == kvt::spool::Command::PageSetup) {
+      command.args = {record.width, record.height};
+      command.payload.assign(record.settingsBytes.begin(), record.settingsBytes.end());
+    } else if (record.command == kvt::spool::Command::ImageData) {
+      command.args = {record.byteCount};
     }
-    bool ok = true;
-    uint32_t a = 0, b = 0;
-    switch (command.code) {
-      case CMD_PAGE_SETUP:
-        ok = word(&a) && word(&b) && take(SETTINGS_IMAGE_SIZE, &command.payload);
-        command.args = {a, b};
-        break;
-      case CMD_IMAGE_DATA:
-        ok = word(&a) && take(a, &command.payload);
-        command.args = {a};
-        break;
-      case CMD_START_DOC:
-      case CMD_END_DOC:
-      case CMD_START_PAGE:
-      case CMD_END_PAGE:
-        break;
-      default:
-        ok = false;
-    }
-    if (!ok) {
-      ADD_FAILURE() << "bad command " << command.code << " ending at offset " << pos;
-      return commands;
-    }
-    command.size = pos - command.offset;
     commands.push_back(std::move(command));
+    return true;
   }
-  return commands;
+  bool OnImageBytes(std::span<const uint8_t> bytes) override {
+    commands.back().payload.insert(commands.back().payload.end(), bytes.begin(), bytes.end());
+    return true;
+  }
+
+  std::vector<SpoolCommand> commands;
+};
+
+}  // namespace
+
+std::vector<SpoolCommand> ReadCommands(const std::vector<uint8_t> &bytes) {
+  kvt::spool::MemorySource source(bytes);
+  CommandCollector collector;
+  const kvt::spool::ReadResult result = kvt::spool::ReadSpool(source, collector, kvt::spool::Checks::Framing);
+  if (result.error) ADD_FAILURE() << kvt::spool::FormatError(*result.error);
+  return std::move(collector.commands);
 }
 
 void RenderTest::SetUp() {

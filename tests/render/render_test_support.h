@@ -1,7 +1,7 @@
 // Shared ground for the printer graphics library's tests: a fresh machine
 // with one KVT-RZ4 printer, application settings to hand to DrvEnablePDEV,
-// a PDEV that drives its hooks as GDI would, and a strict reader of the
-// spool stream that the driver writes.
+// a PDEV that drives its hooks as GDI would, and the commands of the spool
+// stream that the driver writes, as the project's spool reader sees them.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -52,8 +52,10 @@ struct SpoolCommand {
   std::vector<uint32_t> args;
   std::vector<uint8_t> payload;
 };
-// Splits a stream into commands; a malformed stream fails the test.
-std::vector<SpoolCommand> ParseSpool(const std::vector<uint8_t> &bytes);
+// The commands of a stream as the spool reader frames them, whatever their
+// order: the driver's streams of aborted or failed jobs are not whole jobs.
+// A stream that does not frame fails the test.
+std::vector<SpoolCommand> ReadCommands(const std::vector<uint8_t> &bytes);
 
 // A fresh machine with the driver and one printer on "LPT1:". Every case
 // starts from it and must leave no heap, block, palette or surface behind.

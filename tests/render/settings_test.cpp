@@ -3,6 +3,8 @@
 #include <cstring>
 
 #include "messages.h"
+#include "paper.h"
+#include "printer_data.h"
 #include "render_test_support.h"
 #include "settings.h"
 #include "text.h"

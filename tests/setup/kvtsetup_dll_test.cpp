@@ -1,6 +1,8 @@
 // Loads the shipped KvtSetup.dll as an installer does (LoadLibrary and the
 // exports by their plain names) and runs a short setup run through it under
 // a real Windows loader: calling conventions, exports and unloading.
+#include <scoped_handle.h>
+
 #include <cstring>
 
 #include "setup_test_support.h"
@@ -64,9 +66,9 @@ TEST_F(KvtSetupDll, RunThroughTheExports) {
   EXPECT_EQ(level, 1);
   EXPECT_EQ(write_("%s %d %lx", "args", -3, 0xabcUL), 0) << "cdecl variadic call";
   EXPECT_EQ(finish_(), 0);
-  EXPECT_EQ(MaskBannerTimes(ReadFileBytes(PathOf("KvtSetup.log"))),
-            "*** Log Start (TIME) ***\r\nmemo : dll\r\nDriverName=KVT RZ4\r\nLogLevel=1\r\nargs -3 abc\r\n"
-            "*** Log Finish (TIME) ***\r\n\r\n");
+  EXPECT_TRUE(SameLines(MaskBannerTimes(ReadFileBytes(PathOf("KvtSetup.log"))),
+                        "*** Log Start (TIME) ***\r\nmemo : dll\r\nDriverName=KVT RZ4\r\nLogLevel=1\r\nargs -3 abc\r\n"
+                        "*** Log Finish (TIME) ***\r\n\r\n"));
 }
 
 TEST_F(KvtSetupDll, NullDirectoryIsTheHostProgramsFolderNotTheLibrarys) {
@@ -90,9 +92,9 @@ TEST_F(KvtSetupDll, UnloadingInARunReleasesTheLog) {
   start_(Dir().c_str(), NULL, 0, NULL);
   ASSERT_TRUE(FreeLibrary(dll_));
   dll_ = nullptr;
-  HANDLE log = CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL);
-  EXPECT_NE(log, INVALID_HANDLE_VALUE) << "error " << GetLastError();
-  if (log != INVALID_HANDLE_VALUE) CloseHandle(log);
+  const kvt::ScopedFile log(
+      CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_WRITE, 0, NULL, OPEN_EXISTING, 0, NULL));
+  EXPECT_NE(log.get(), INVALID_HANDLE_VALUE) << "error " << GetLastError();
 }
 
 }  // namespace

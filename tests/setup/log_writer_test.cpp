@@ -14,7 +14,7 @@ TEST_F(LogWriter, FormatsWithTheWsprintfConversions) {
   StartLoggingRun();
   EXPECT_EQ(KVT_LogFileWrite("%s|%d|%02d|%03d|%lx|100%%", "text", -42, 7, -5, 0xBEEFUL), 0);
   EXPECT_EQ(KVT_LogFileWrite(""), 0);
-  EXPECT_EQ(LinesOfRun(), "text|-42|07|-05|beef|100%\r\n\r\n");
+  EXPECT_TRUE(SameLines(LinesOfRun(), "text|-42|07|-05|beef|100%\r\n\r\n"));
 }
 
 TEST_F(LogWriter, TextIsCutAt1023CharactersAndStillEndsInCrLf) {
@@ -27,7 +27,7 @@ TEST_F(LogWriter, TextIsCutAt1023CharactersAndStillEndsInCrLf) {
   std::string cut(1023, 'a');
   std::string expected =
       std::string(1021, 'a') + "z\r\n" + std::string(1022, 'a') + "z\r\n" + cut + "\r\n" + cut + "\r\n";
-  EXPECT_EQ(LinesOfRun(), expected);
+  EXPECT_TRUE(SameLines(LinesOfRun(), expected));
 }
 
 TEST_F(LogWriter, SuccessfulWritesKeepTheLastError) {
@@ -45,7 +45,7 @@ TEST_F(LogResultLines, SuccessWritesActionThenSuccess) {
   EXPECT_EQ(LogResult(TRUE, "DeleteFile(%s)", "C:\\100%d.txt"), 0);
   EXPECT_EQ(LogResult(1, NULL), 0);
   // A percent sign produced by a value is written as it is.
-  EXPECT_EQ(LinesOfRun(), "DeleteFile(C:\\100%d.txt)\r\n-->Success\r\n-->Success\r\n");
+  EXPECT_TRUE(SameLines(LinesOfRun(), "DeleteFile(C:\\100%d.txt)\r\n-->Success\r\n-->Success\r\n"));
 }
 
 TEST_F(LogResultLines, FailureWritesTheCodeAndSystemText) {
@@ -58,7 +58,7 @@ TEST_F(LogResultLines, FailureWritesTheCodeAndSystemText) {
   std::string text2 = SystemMessage(2), text3 = SystemMessage(3);
   ASSERT_FALSE(text2.empty());
   EXPECT_EQ(text2.substr(text2.size() - 2), "\r\n") << "system texts end in their own line break";
-  EXPECT_EQ(LinesOfRun(), "Action(1)\r\n-->Error(2):" + text2 + "\r\n-->Error(3):" + text3 + "\r\n");
+  EXPECT_TRUE(SameLines(LinesOfRun(), "Action(1)\r\n-->Error(2):" + text2 + "\r\n-->Error(3):" + text3 + "\r\n"));
 }
 
 TEST_F(LogResultLines, AccessDeniedDeletionGives5) {
@@ -69,7 +69,7 @@ TEST_F(LogResultLines, AccessDeniedDeletionGives5) {
   SetLastError(0xdeadbeef);
   BOOL deleted = DeleteFileA(file.c_str());
   EXPECT_EQ(LogResult(deleted, "DeleteFile(%s)", file.c_str()), ERROR_ACCESS_DENIED);
-  EXPECT_EQ(LinesOfRun(), "DeleteFile(" + file + ")\r\n-->Error(5):" + SystemMessage(5) + "\r\n");
+  EXPECT_TRUE(SameLines(LinesOfRun(), "DeleteFile(" + file + ")\r\n-->Error(5):" + SystemMessage(5) + "\r\n"));
   SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
@@ -79,7 +79,7 @@ TEST_F(LogResultLines, CodeWithoutSystemTextLeavesTheTextEmpty) {
   StartLoggingRun();
   SetLastError(customerCode);
   EXPECT_EQ(LogResult(0, NULL), static_cast<INT>(customerCode));
-  EXPECT_EQ(LinesOfRun(), "-->Error(536870912):\r\n");
+  EXPECT_TRUE(SameLines(LinesOfRun(), "-->Error(536870912):\r\n"));
 }
 
 TEST_F(LogResultLines, ResultDoesNotDependOnALog) {
@@ -90,6 +90,25 @@ TEST_F(LogResultLines, ResultDoesNotDependOnALog) {
   SetLastError(ERROR_SHARING_VIOLATION);
   EXPECT_EQ(LogResult(0, NULL), 32);
   EXPECT_FALSE(FileExists(PathOf("KvtSetup.log")));
+}
+
+// The comparison the log tests use: equal logs pass, and a failure points
+// at the first differing line with its line end shown.
+TEST(SameLinesComparison, NamesTheFirstLineThatDiffers) {
+  EXPECT_TRUE(SameLines("a\r\nb\r\n", "a\r\nb\r\n"));
+  EXPECT_TRUE(SameLines("", ""));
+  const std::string changed = SameLines("a\r\nb\r\nc\r\n", "a\r\nB\r\nc\r\n").message();
+  EXPECT_NE(changed.find("line 2 of the log differs (3 lines, 3 expected)"), std::string::npos) << changed;
+  EXPECT_NE(changed.find("actual:   \"b\\r\\n\""), std::string::npos) << changed;
+  EXPECT_NE(changed.find("expected: \"B\\r\\n\""), std::string::npos) << changed;
+  const std::string bareEnd = SameLines("a\n", "a\r\n").message();
+  EXPECT_NE(bareEnd.find("line 1"), std::string::npos) << bareEnd;
+  EXPECT_NE(bareEnd.find("\"a\\n\""), std::string::npos) << bareEnd;
+  const ::testing::AssertionResult shorter = SameLines("a\r\n", "a\r\nb");
+  EXPECT_FALSE(shorter);
+  EXPECT_NE(std::string(shorter.message()).find("line 2 of the log differs (1 lines, 2 expected)"), std::string::npos);
+  EXPECT_NE(std::string(shorter.message()).find("the log ends before it"), std::string::npos);
+  EXPECT_NE(std::string(shorter.message()).find("expected: \"b\""), std::string::npos);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 // printer tests that knows which of the two it runs on.
 #include "printer_machine.h"
 
+#include <scoped_handle.h>
+
 namespace setup_test {
 
 namespace {
@@ -11,16 +13,6 @@ namespace {
 const char kConfigFile[] = "kvttestui.dll";
 const char kDataFile[] = "kvttest.dat";
 const char kOwnPrefix[] = "KVT Test ";
-
-struct PrinterHandle {
-  HANDLE h = NULL;
-  PrinterHandle() = default;
-  ~PrinterHandle() {
-    if (h != NULL) ClosePrinter(h);
-  }
-  PrinterHandle(const PrinterHandle &) = delete;
-  PrinterHandle &operator=(const PrinterHandle &) = delete;
-};
 
 #ifdef _WIN32
 // The stand-in configuration DLL as a Windows path of the build tree.
@@ -40,11 +32,9 @@ bool StageDriverFiles() {
   }
   const std::string dir = folder;
   if (!CopyFileA(BuiltConfigDll().c_str(), (dir + "\\" + kConfigFile).c_str(), FALSE)) return false;
-  HANDLE data =
-      CreateFileA((dir + "\\" + kDataFile).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
-  if (data == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(data);
-  return true;
+  const kvt::ScopedFile data(CreateFileA((dir + "\\" + kDataFile).c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, NULL));
+  return static_cast<bool>(data);
 }
 #else
 bool StageDriverFiles() { return true; }
@@ -71,9 +61,8 @@ bool AddTestPrinter(const std::string &name, const std::string &driver) {
   info.pDriverName = const_cast<LPSTR>(driver.c_str());
   info.pPrintProcessor = const_cast<LPSTR>("WinPrint");
   info.pDatatype = const_cast<LPSTR>("RAW");
-  PrinterHandle printer;
-  printer.h = AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info));
-  return printer.h != NULL;
+  const kvt::ScopedPrinter printer(AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info)));
+  return static_cast<bool>(printer);
 }
 
 std::vector<LocalPrinter> LocalPrinters() {
@@ -98,9 +87,9 @@ bool PrinterExists(const std::string &name) {
 void RemoveTestPrinters() {
   for (const LocalPrinter &printer : LocalPrinters()) {
     if (printer.name.rfind(kOwnPrefix, 0) != 0) continue;
-    PrinterHandle handle;
+    kvt::ScopedPrinter handle;
     PRINTER_DEFAULTSA defaults = {NULL, NULL, PRINTER_ALL_ACCESS};
-    if (OpenPrinterA(const_cast<LPSTR>(printer.name.c_str()), &handle.h, &defaults)) DeletePrinter(handle.h);
+    if (OpenPrinterA(const_cast<LPSTR>(printer.name.c_str()), handle.receive(), &defaults)) DeletePrinter(handle.get());
   }
   // Always by their own names: never "" or null, which Wine takes for every driver.
   DeletePrinterDriverA(NULL, NULL, const_cast<LPSTR>(kTestDriver));

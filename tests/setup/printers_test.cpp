@@ -25,7 +25,7 @@ TEST_F(Printers, NullArgumentsReturnZeroAndLogNothing) {
   EXPECT_EQ(KVT_DeleteAllPrinter(NULL), 0);
   EXPECT_EQ(KVT_DeletePrinterDriver(NULL), 0);
   EXPECT_EQ(KVT_DeleteMonitor(NULL), 0);
-  EXPECT_EQ(LinesOfRun(), "");
+  EXPECT_TRUE(SameLines(LinesOfRun(), ""));
   EXPECT_TRUE(PrinterExists("KVT Test A"));
 }
 
@@ -34,7 +34,7 @@ TEST_F(Printers, NoPrintersGiveOnlyTheEntryLines) {
   StartLoggingRun();
   EXPECT_EQ(KVT_FindPrinter(kTestDriver), 0);
   EXPECT_EQ(KVT_DeleteAllPrinter(kTestDriver), 1);
-  EXPECT_EQ(LinesOfRun(), "KVT_FindPrinter(KVT Test Driver)\r\nKVT_DeleteAllPrinter(KVT Test Driver)\r\n");
+  EXPECT_TRUE(SameLines(LinesOfRun(), "KVT_FindPrinter(KVT Test Driver)\r\nKVT_DeleteAllPrinter(KVT Test Driver)\r\n"));
 }
 
 TEST_F(Printers, EmptyDriverNameListsEveryPrinterAndMatchesNone) {
@@ -46,7 +46,7 @@ TEST_F(Printers, EmptyDriverNameListsEveryPrinterAndMatchesNone) {
   EXPECT_EQ(KVT_FindPrinter(""), 0);
   EXPECT_EQ(KVT_DeleteAllPrinter(""), 1);
   const std::string list = PrinterLine(0, "KVT Test A", kTestDriver) + PrinterLine(1, "KVT Test B", kTestDriver);
-  EXPECT_EQ(LinesOfRun(), "KVT_FindPrinter()\r\n" + list + "KVT_DeleteAllPrinter()\r\n" + list);
+  EXPECT_TRUE(SameLines(LinesOfRun(), "KVT_FindPrinter()\r\n" + list + "KVT_DeleteAllPrinter()\r\n" + list));
   EXPECT_TRUE(PrinterExists("KVT Test A"));
   EXPECT_TRUE(PrinterExists("KVT Test B"));
 }
@@ -60,10 +60,10 @@ TEST_F(Printers, EveryPrinterOfTheDriverIsDeletedAndLoggedInOrder) {
   ASSERT_TRUE(AddTestPrinter("KVT Test C", kTestDriver));
   StartLoggingRun();
   EXPECT_EQ(KVT_DeleteAllPrinter(kTestDriver), 1);
-  EXPECT_EQ(LinesOfRun(),
-            "KVT_DeleteAllPrinter(KVT Test Driver)\r\n" + PrinterLine(0, "KVT Test A", kOtherTestDriver) +
-                PrinterLine(1, "KVT Test B", kTestDriver) + "DeletePrinter(KVT Test B)\r\n-->Success\r\n" +
-                PrinterLine(2, "KVT Test C", kTestDriver) + "DeletePrinter(KVT Test C)\r\n-->Success\r\n");
+  EXPECT_TRUE(SameLines(LinesOfRun(),
+                        "KVT_DeleteAllPrinter(KVT Test Driver)\r\n" + PrinterLine(0, "KVT Test A", kOtherTestDriver) +
+                            PrinterLine(1, "KVT Test B", kTestDriver) + "DeletePrinter(KVT Test B)\r\n-->Success\r\n" +
+                            PrinterLine(2, "KVT Test C", kTestDriver) + "DeletePrinter(KVT Test C)\r\n-->Success\r\n"));
   EXPECT_TRUE(PrinterExists("KVT Test A"));
   EXPECT_FALSE(PrinterExists("KVT Test B"));
   EXPECT_FALSE(PrinterExists("KVT Test C"));
@@ -80,7 +80,8 @@ TEST_F(Printers, FindStopsAtTheFirstPrinterOfTheDriver) {
   EXPECT_EQ(KVT_FindPrinter(kTestDriver), 1);
   EXPECT_EQ(KVT_FindPrinter("KVT Test A"), 0);
   const std::string a = PrinterLine(0, "KVT Test A", kTestDriver), b = PrinterLine(1, "KVT Test B", kTestDriver);
-  EXPECT_EQ(LinesOfRun(), "KVT_FindPrinter(KVT Test Driver)\r\n" + a + "KVT_FindPrinter(KVT Test A)\r\n" + a + b);
+  EXPECT_TRUE(
+      SameLines(LinesOfRun(), "KVT_FindPrinter(KVT Test Driver)\r\n" + a + "KVT_FindPrinter(KVT Test A)\r\n" + a + b));
 }
 
 TEST_F(Printers, DriverNamesDifferingInLetterCaseDoNotMatch) {
@@ -125,7 +126,7 @@ TEST_F(Printers, UnusedDriverIsDeleted) {
   ASSERT_TRUE(AddTestDriver(kTestDriver));
   StartLoggingRun();
   EXPECT_NE(KVT_DeletePrinterDriver(kTestDriver), 0);
-  EXPECT_EQ(LinesOfRun(), "DeletePrinterDriver(KVT Test Driver)\r\n-->Success\r\n");
+  EXPECT_TRUE(SameLines(LinesOfRun(), "DeletePrinterDriver(KVT Test Driver)\r\n-->Success\r\n"));
 }
 
 TEST_F(Printers, DriverInUseStaysInstalled) {
@@ -134,7 +135,7 @@ TEST_F(Printers, DriverInUseStaysInstalled) {
   ASSERT_TRUE(AddTestPrinter("KVT Test A", kTestDriver));
   StartLoggingRun();
   EXPECT_EQ(KVT_DeletePrinterDriver(kTestDriver), 0);
-  EXPECT_EQ(LinesOfRun(), "DeletePrinterDriver(KVT Test Driver)\r\n" + Err(ERROR_PRINTER_DRIVER_IN_USE));
+  EXPECT_TRUE(SameLines(LinesOfRun(), "DeletePrinterDriver(KVT Test Driver)\r\n" + Err(ERROR_PRINTER_DRIVER_IN_USE)));
   EXPECT_EQ(KVT_FindPrinter(kTestDriver), 1);
 }
 
@@ -143,16 +144,16 @@ TEST_F(Printers, UnknownOrEmptyDriverNameIsRefused) {
   StartLoggingRun();
   EXPECT_EQ(KVT_DeletePrinterDriver(kTestDriver), 0);
   EXPECT_EQ(KVT_DeletePrinterDriver(""), 0);
-  EXPECT_EQ(LinesOfRun(), "DeletePrinterDriver(KVT Test Driver)\r\n" + Err(ERROR_UNKNOWN_PRINTER_DRIVER) +
-                              "DeletePrinterDriver()\r\n" + Err(ERROR_UNKNOWN_PRINTER_DRIVER));
+  EXPECT_TRUE(SameLines(LinesOfRun(), "DeletePrinterDriver(KVT Test Driver)\r\n" + Err(ERROR_UNKNOWN_PRINTER_DRIVER) +
+                                          "DeletePrinterDriver()\r\n" + Err(ERROR_UNKNOWN_PRINTER_DRIVER)));
 }
 
 TEST_F(Printers, UnknownOrEmptyMonitorNameIsRefused) {
   StartLoggingRun();
   EXPECT_EQ(KVT_DeleteMonitor("KVT Test Monitor"), 0);
   EXPECT_EQ(KVT_DeleteMonitor(""), 0);
-  EXPECT_EQ(LinesOfRun(), "DeleteMonitor(KVT Test Monitor)\r\n" + Err(ERROR_UNKNOWN_PRINT_MONITOR) +
-                              "DeleteMonitor()\r\n" + Err(ERROR_INVALID_PARAMETER));
+  EXPECT_TRUE(SameLines(LinesOfRun(), "DeleteMonitor(KVT Test Monitor)\r\n" + Err(ERROR_UNKNOWN_PRINT_MONITOR) +
+                                          "DeleteMonitor()\r\n" + Err(ERROR_INVALID_PARAMETER)));
 }
 
 }  // namespace

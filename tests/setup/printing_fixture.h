@@ -8,6 +8,8 @@
 #include <windows.h>
 #include <icm.h>
 
+#include <scoped_handle.h>
+
 #include <string>
 #include <vector>
 
@@ -51,11 +53,10 @@ class PrintingTest : public SetupRunTest {
   std::vector<std::string> OemInfNames() {
     std::vector<std::string> names;
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((infDir_ + "\\oem*.inf").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
+    kvt::ScopedFind search(FindFirstFileA((infDir_ + "\\oem*.inf").c_str(), &entry));
+    if (!search) return names;
     do names.push_back(entry.cFileName);
-    while (FindNextFileA(search, &entry));
-    FindClose(search);
+    while (FindNextFileA(search.get(), &entry));
     return names;
   }
 
@@ -63,15 +64,15 @@ class PrintingTest : public SetupRunTest {
   // folder that carry the marker).
   void RemoveOwnInfFiles() {
     WIN32_FIND_DATAA entry;
-    HANDLE search = FindFirstFileA((infDir_ + "\\*.inf").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return;
+    kvt::ScopedFind search(FindFirstFileA((infDir_ + "\\*.inf").c_str(), &entry));
+    if (!search) return;
     std::vector<std::string> own;
     do {
       char owner[64] = "";
       GetPrivateProfileStringA("KvtTestMarker", "Owner", "", owner, sizeof(owner), InfPath(entry.cFileName).c_str());
       if (std::string(owner) == "PrintingTest") own.push_back(entry.cFileName);
-    } while (FindNextFileA(search, &entry));
-    FindClose(search);
+    } while (FindNextFileA(search.get(), &entry));
+    search.reset();
     for (const std::string &name : own) {
       const std::string path = InfPath(name);
       const std::string companion = path.substr(0, path.rfind('.')) + ".pnf";

@@ -13,18 +13,18 @@ std::vector<BYTE> FullEveryone(PSID everyone, BYTE flags = CONTAINER_INHERIT_ACE
 }
 
 TEST(CanonicalAceIndex, PlacesTheEntryFirstAmongExplicitAllows) {
-  Sid everyone = Everyone(), system = System();
-  auto entry = FullEveryone(everyone.p);
+  kvt::ScopedSid everyone = Everyone(), system = System();
+  auto entry = FullEveryone(everyone.get());
   const ACE_HEADER *header = reinterpret_cast<const ACE_HEADER *>(entry.data());
   const BYTE inherited = INHERITED_ACE;
-  auto deny = MakeAce(ACCESS_DENIED_ACE_TYPE, 0, DELETE, system.p);
-  auto allow = MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ, system.p);
-  auto audit = MakeAce(SYSTEM_AUDIT_ACE_TYPE, 0, KEY_READ, system.p);  // outside the order
+  auto deny = MakeAce(ACCESS_DENIED_ACE_TYPE, 0, DELETE, system.get());
+  auto allow = MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ, system.get());
+  auto audit = MakeAce(SYSTEM_AUDIT_ACE_TYPE, 0, KEY_READ, system.get());  // outside the order
 
   auto denyTwoAllows = MakeAcl({deny, allow, allow});
   EXPECT_EQ(CanonicalAceIndex(AsAcl(denyTwoAllows), header), 1);
-  auto onlyInherited = MakeAcl({MakeAce(ACCESS_DENIED_ACE_TYPE, inherited, DELETE, system.p),
-                                MakeAce(ACCESS_ALLOWED_ACE_TYPE, inherited, KEY_READ, system.p)});
+  auto onlyInherited = MakeAcl({MakeAce(ACCESS_DENIED_ACE_TYPE, inherited, DELETE, system.get()),
+                                MakeAce(ACCESS_ALLOWED_ACE_TYPE, inherited, KEY_READ, system.get())});
   EXPECT_EQ(CanonicalAceIndex(AsAcl(onlyInherited), header), 0);
   auto onlyDenies = MakeAcl({deny, deny});
   EXPECT_EQ(CanonicalAceIndex(AsAcl(onlyDenies), header), 2);
@@ -38,12 +38,12 @@ TEST(CanonicalAceIndex, PlacesTheEntryFirstAmongExplicitAllows) {
 }
 
 TEST(FindAce, FindsTheLastIdenticalEntryOnly) {
-  Sid everyone = Everyone(), system = System();
-  auto entry = FullEveryone(everyone.p);
+  kvt::ScopedSid everyone = Everyone(), system = System();
+  auto entry = FullEveryone(everyone.get());
   const ACCESS_ALLOWED_ACE *ace = reinterpret_cast<const ACCESS_ALLOWED_ACE *>(entry.data());
-  auto readOnly = MakeAce(ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, KEY_READ, everyone.p);
-  auto inheritedCopy = FullEveryone(everyone.p, CONTAINER_INHERIT_ACE | INHERITED_ACE);
-  auto otherSid = FullEveryone(system.p);
+  auto readOnly = MakeAce(ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, KEY_READ, everyone.get());
+  auto inheritedCopy = FullEveryone(everyone.get(), CONTAINER_INHERIT_ACE | INHERITED_ACE);
+  auto otherSid = FullEveryone(system.get());
   auto twice = MakeAcl({entry, readOnly, entry, otherSid});
   EXPECT_EQ(FindAce(AsAcl(twice), ace), 2);
   auto none = MakeAcl({readOnly, inheritedCopy, otherSid});
@@ -54,23 +54,24 @@ TEST(FindAce, FindsTheLastIdenticalEntryOnly) {
 using GrantKeyAccessTest = RegistryTest;
 
 TEST_F(GrantKeyAccessTest, InsertsAfterDeniesKeepsOthersAndSizesTheList) {
-  Sid everyone = Everyone(), system = System();
-  auto deny = MakeAce(ACCESS_DENIED_ACE_TYPE, 0, KEY_SET_VALUE, system.p);
-  auto allowSystem = MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_ALL_ACCESS, system.p);
-  auto readEveryone = MakeAce(ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, KEY_READ | WRITE_DAC, everyone.p);
+  kvt::ScopedSid everyone = Everyone(), system = System();
+  auto deny = MakeAce(ACCESS_DENIED_ACE_TYPE, 0, KEY_SET_VALUE, system.get());
+  auto allowSystem = MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_ALL_ACCESS, system.get());
+  auto readEveryone = MakeAce(ACCESS_ALLOWED_ACE_TYPE, CONTAINER_INHERIT_ACE, KEY_READ | WRITE_DAC, everyone.get());
   auto dacl = MakeAcl({deny, allowSystem, readEveryone});
   const DWORD n = static_cast<DWORD>(dacl.size());
   CreateKey("G");
   SetKeySecurity("G", dacl, false);
-  RegKey key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("G").c_str(), 0, READ_CONTROL | WRITE_DAC, &key.h), ERROR_SUCCESS);
-  EXPECT_EQ(GrantKeyAccess(everyone.p, key.h), 1);
+  kvt::ScopedKey key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("G").c_str(), 0, READ_CONTROL | WRITE_DAC, key.receive()),
+            ERROR_SUCCESS);
+  EXPECT_EQ(GrantKeyAccess(everyone.get(), key.get()), 1);
   ACL_SIZE_INFORMATION info = {};
   auto aces = ReadDacl("G", &info);
   EXPECT_EQ(info.AclBytesInUse + info.AclBytesFree, n + 28);
-  std::vector<std::vector<BYTE>> expected = {deny, FullEveryone(everyone.p), allowSystem, readEveryone};
+  std::vector<std::vector<BYTE>> expected = {deny, FullEveryone(everyone.get()), allowSystem, readEveryone};
   if (!AddAceHonoursIndex()) {
-    std::vector<std::vector<BYTE>> appended = {deny, allowSystem, readEveryone, FullEveryone(everyone.p)};
+    std::vector<std::vector<BYTE>> appended = {deny, allowSystem, readEveryone, FullEveryone(everyone.get())};
     EXPECT_EQ(aces, appended);
     GTEST_SKIP() << "AddAce appends whatever its starting index (Wine): placement not visible";
   }
@@ -78,14 +79,15 @@ TEST_F(GrantKeyAccessTest, InsertsAfterDeniesKeepsOthersAndSizesTheList) {
 }
 
 TEST_F(GrantKeyAccessTest, IdenticalEntryIsMovedNotDoubled) {
-  Sid everyone = Everyone(), system = System();
-  auto allowSystem = MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_ALL_ACCESS, system.p);
-  auto entry = FullEveryone(everyone.p);
+  kvt::ScopedSid everyone = Everyone(), system = System();
+  auto allowSystem = MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_ALL_ACCESS, system.get());
+  auto entry = FullEveryone(everyone.get());
   CreateKey("G");
   SetKeySecurity("G", MakeAcl({allowSystem, entry}), false);
-  RegKey key;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("G").c_str(), 0, READ_CONTROL | WRITE_DAC, &key.h), ERROR_SUCCESS);
-  EXPECT_EQ(GrantKeyAccess(everyone.p, key.h), 1);
+  kvt::ScopedKey key;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("G").c_str(), 0, READ_CONTROL | WRITE_DAC, key.receive()),
+            ERROR_SUCCESS);
+  EXPECT_EQ(GrantKeyAccess(everyone.get(), key.get()), 1);
   std::vector<std::vector<BYTE>> expected = {entry, allowSystem};
   if (!AddAceHonoursIndex()) {
     std::swap(expected[0], expected[1]);
@@ -98,9 +100,9 @@ TEST_F(GrantKeyAccessTest, IdenticalEntryIsMovedNotDoubled) {
 TEST_F(GrantKeyAccessTest, AllowAccessCreatesAMissingKeyWithItsParents) {
   EXPECT_EQ(KVT_RegAllowAccessToEveryone(HKEY_CURRENT_USER, Rel("P\\Q").c_str()), 1);
   ASSERT_TRUE(KeyExists("P\\Q"));
-  Sid everyone = Everyone();
+  kvt::ScopedSid everyone = Everyone();
   auto aces = ReadDacl("P\\Q");
-  EXPECT_NE(std::find(aces.begin(), aces.end(), FullEveryone(everyone.p)), aces.end());
+  EXPECT_NE(std::find(aces.begin(), aces.end(), FullEveryone(everyone.get())), aces.end());
   EXPECT_EQ(KVT_RegAllowAccessToEveryone(NULL, "Q"), 1) << "a failed open still gives 1";
 }
 

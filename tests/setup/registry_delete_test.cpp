@@ -17,13 +17,13 @@ TEST_F(RegistryDelete, TreeGoesLeafByLeafInFirstSubkeyOrder) {
   StartLoggingRun();
   EXPECT_EQ(KVT_RegDeleteKey(PathText("X").c_str(), 0), 1);
   const std::string x = Rel("X");
-  EXPECT_EQ(NormalizedLines(), "KVT_RegDeleteKey(" + PathText("X") + ", 0)\r\n" +  //
-                                   "DeleteRegKey(80000001, " + x + ")\r\n" +       //
-                                   "RegDeleteKey(H, D) ret=0\r\n-->Success\r\n" +  //
-                                   "RegDeleteKey(H, A) ret=0\r\n-->Success\r\n" +  //
-                                   "RegDeleteKey(H, B) ret=0\r\n-->Success\r\n" +  //
-                                   "RegDeleteKey(80000001, " + x + ") ret=0\r\n-->Success\r\n" +
-                                   "DeleteRegKey(-2147483647, " + x + ")\r\n-->Success\r\n");
+  EXPECT_TRUE(SameLines(NormalizedLines(), "KVT_RegDeleteKey(" + PathText("X") + ", 0)\r\n" +  //
+                                               "DeleteRegKey(80000001, " + x + ")\r\n" +       //
+                                               "RegDeleteKey(H, D) ret=0\r\n-->Success\r\n" +  //
+                                               "RegDeleteKey(H, A) ret=0\r\n-->Success\r\n" +  //
+                                               "RegDeleteKey(H, B) ret=0\r\n-->Success\r\n" +  //
+                                               "RegDeleteKey(80000001, " + x + ") ret=0\r\n-->Success\r\n" +
+                                               "DeleteRegKey(-2147483647, " + x + ")\r\n-->Success\r\n"));
   EXPECT_FALSE(KeyExists("X"));
   EXPECT_TRUE(KeyExists(""));
 }
@@ -32,29 +32,28 @@ TEST_F(RegistryDelete, MissingKeyIsAFailureAfterAQuietTwo) {
   StartLoggingRun();
   EXPECT_EQ(KVT_RegDeleteKey(PathText("Gone").c_str(), 0), 0);
   const std::string gone = Rel("Gone");
-  EXPECT_EQ(LinesOfRun(), "KVT_RegDeleteKey(" + PathText("Gone") + ", 0)\r\nDeleteRegKey(80000001, " + gone +
-                              ")\r\nRegDeleteKey(80000001, " + gone +
-                              ") ret=2\r\n-->Success\r\nDeleteRegKey(-2147483647, " + gone + ")\r\n" + Err(2));
+  EXPECT_TRUE(SameLines(LinesOfRun(), "KVT_RegDeleteKey(" + PathText("Gone") + ", 0)\r\nDeleteRegKey(80000001, " +
+                                          gone + ")\r\nRegDeleteKey(80000001, " + gone +
+                                          ") ret=2\r\n-->Success\r\nDeleteRegKey(-2147483647, " + gone + ")\r\n" +
+                                          Err(2)));
 }
 
 TEST_F(RegistryDelete, EmptyPathDeletesNothingAndDoesNotUnlock) {
   StartLoggingRun();
   EXPECT_EQ(KVT_RegDeleteKey("", 0), 0);
-  EXPECT_EQ(LinesOfRun(), "KVT_RegDeleteKey(, 0)\r\nDeleteRegKey(0, )\r\nRegDeleteKey(0, ) ret=6\r\n" + Err(6) +
-                              "DeleteRegKey(0, )\r\n" + Err(6));
+  EXPECT_TRUE(SameLines(LinesOfRun(), "KVT_RegDeleteKey(, 0)\r\nDeleteRegKey(0, )\r\nRegDeleteKey(0, ) ret=6\r\n" +
+                                          Err(6) + "DeleteRegKey(0, )\r\n" + Err(6)));
 }
 
 // The DACL of a predefined root, as entries.
 std::vector<std::vector<BYTE>> RootDacl(HKEY root) {
   PACL dacl = NULL;
-  PSECURITY_DESCRIPTOR sd = NULL;
-  if (GetSecurityInfo(root, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &dacl, NULL, &sd) !=
+  kvt::ScopedSecurityDescriptor sd;
+  if (GetSecurityInfo(root, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &dacl, NULL, sd.receive()) !=
       ERROR_SUCCESS) {
     return {};
   }
-  std::vector<std::vector<BYTE>> aces = AcesOf(dacl);
-  LocalFree(sd);
-  return aces;
+  return AcesOf(dacl);
 }
 
 // A key path that is empty or all backslashes names the root itself (or,
@@ -78,18 +77,18 @@ TEST_F(RegistryDelete, PathsNamingARootAreRefusedHoweverSpelled) {
       StartFreshLoggingRun();
       EXPECT_EQ(KVT_RegDeleteKey(c.path, noUnlock), 0) << c.path;
       const std::string keyPath = c.keyPath;
-      EXPECT_EQ(LinesOfRun(), "KVT_RegDeleteKey(" + std::string(c.path) + ", " + std::to_string(noUnlock) +
-                                  ")\r\nDeleteRegKey(" + c.hex + ", " + keyPath + ")\r\nRegDeleteKey(" + c.hex + ", " +
-                                  keyPath + ") ret=87\r\n" + Err(87) + "DeleteRegKey(" + c.decimal + ", " + keyPath +
-                                  ")\r\n" + Err(87))
+      EXPECT_TRUE(SameLines(LinesOfRun(), "KVT_RegDeleteKey(" + std::string(c.path) + ", " + std::to_string(noUnlock) +
+                                              ")\r\nDeleteRegKey(" + c.hex + ", " + keyPath + ")\r\nRegDeleteKey(" +
+                                              c.hex + ", " + keyPath + ") ret=87\r\n" + Err(87) + "DeleteRegKey(" +
+                                              c.decimal + ", " + keyPath + ")\r\n" + Err(87)))
           << c.path;
     }
   }
   for (const char *keyPath : {"", "\\", "\\\\"}) {
     StartFreshLoggingRun();
     EXPECT_EQ(KVT_RegDeleteLockedKey(HKEY_CURRENT_USER, keyPath), 0);
-    EXPECT_EQ(LinesOfRun(), "DeleteRegKey(80000001, " + std::string(keyPath) + ")\r\nRegDeleteKey(80000001, " +
-                                keyPath + ") ret=87\r\n" + Err(87));
+    EXPECT_TRUE(SameLines(LinesOfRun(), "DeleteRegKey(80000001, " + std::string(keyPath) +
+                                            ")\r\nRegDeleteKey(80000001, " + keyPath + ") ret=87\r\n" + Err(87)));
     SetLastError(0);
     EXPECT_EQ(KVT_RegAllowAccessToEveryone(HKEY_CURRENT_USER, keyPath), 1);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
@@ -97,13 +96,13 @@ TEST_F(RegistryDelete, PathsNamingARootAreRefusedHoweverSpelled) {
   EXPECT_EQ(RootDacl(HKEY_CURRENT_USER), rootDacl) << "the root was never unlocked";
 
   CreateKey("Keep");
-  RegKey base;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, &base.h), ERROR_SUCCESS);
+  kvt::ScopedKey base;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, base.receive()), ERROR_SUCCESS);
   const auto baseDacl = ReadDacl("");
   for (const char *keyPath : {"", "\\"}) {
-    EXPECT_EQ(DeleteRegKey(base.h, keyPath), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-    EXPECT_EQ(KVT_RegDeleteLockedKey(base.h, keyPath), 0);
-    EXPECT_EQ(KVT_RegAllowAccessToEveryone(base.h, keyPath), 1);
+    EXPECT_EQ(DeleteRegKey(base.get(), keyPath), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    EXPECT_EQ(KVT_RegDeleteLockedKey(base.get(), keyPath), 0);
+    EXPECT_EQ(KVT_RegAllowAccessToEveryone(base.get(), keyPath), 1);
   }
   EXPECT_TRUE(KeyExists("Keep"));
   EXPECT_EQ(ReadDacl(""), baseDacl);
@@ -129,11 +128,12 @@ TEST_F(RegistryDelete, LockedKeyIsUnlockedAndDeletedOrKeptWithNoUnlock) {
   EXPECT_FALSE(KeyExists("L"));
   const std::string refused =
       "DeleteRegKey(80000001, " + l + ")\r\nRegDeleteKey(80000001, " + l + ") ret=5\r\n" + Err(5);
-  EXPECT_EQ(NormalizedLines(),
-            "KVT_RegDeleteKey(" + PathText("L") + ", 1)\r\n" + refused + "DeleteRegKey(-2147483647, " + l + ")\r\n" +
-                Err(5) + "KVT_RegDeleteKey(" + PathText("L") + ", 0)\r\n" + refused + "DeleteRegKey(80000001, " + l +
-                ")\r\nRegDeleteKey(H, Sub) ret=0\r\n-->Success\r\n" + "RegDeleteKey(80000001, " + l +
-                ") ret=0\r\n-->Success\r\n" + "KVT_RegDeleteLockedKey(-2147483647, " + l + ")\r\n-->Success\r\n");
+  EXPECT_TRUE(SameLines(NormalizedLines(),
+                        "KVT_RegDeleteKey(" + PathText("L") + ", 1)\r\n" + refused + "DeleteRegKey(-2147483647, " + l +
+                            ")\r\n" + Err(5) + "KVT_RegDeleteKey(" + PathText("L") + ", 0)\r\n" + refused +
+                            "DeleteRegKey(80000001, " + l + ")\r\nRegDeleteKey(H, Sub) ret=0\r\n-->Success\r\n" +
+                            "RegDeleteKey(80000001, " + l + ") ret=0\r\n-->Success\r\n" +
+                            "KVT_RegDeleteLockedKey(-2147483647, " + l + ")\r\n-->Success\r\n"));
 }
 
 // A leaf that may not be deleted ends the walk with its code: no second
@@ -146,19 +146,19 @@ TEST_F(RegistryDelete, UndeletableLeafEndsTheWalk) {
   EXPECT_EQ(KVT_RegDeleteKey(PathText("X").c_str(), 1), 0);
   EXPECT_TRUE(KeyExists("X\\B"));
   const std::string x = Rel("X");
-  EXPECT_EQ(NormalizedLines(), "KVT_RegDeleteKey(" + PathText("X") + ", 1)\r\nDeleteRegKey(80000001, " + x +
-                                   ")\r\nRegDeleteKey(H, A) ret=5\r\n" + Err(5) + "DeleteRegKey(-2147483647, " + x +
-                                   ")\r\n" + Err(5));
+  EXPECT_TRUE(SameLines(NormalizedLines(), "KVT_RegDeleteKey(" + PathText("X") + ", 1)\r\nDeleteRegKey(80000001, " + x +
+                                               ")\r\nRegDeleteKey(H, A) ret=5\r\n" + Err(5) +
+                                               "DeleteRegKey(-2147483647, " + x + ")\r\n" + Err(5)));
 }
 
 // Everyone's full access is only meant to let one deletion through: when
 // the deletion fails all the same, the key gets its former DACL back.
 TEST_F(RegistryDelete, FailedDeletionAfterUnlockPutsTheFormerDaclBack) {
-  Sid everyone = Everyone();
+  kvt::ScopedSid everyone = Everyone();
   CreateKey("M");
   SetKeySecurity("M",
-                 MakeAcl({MakeAce(ACCESS_DENIED_ACE_TYPE, 0, DELETE, everyone.p),
-                          MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ | WRITE_DAC, everyone.p)}),
+                 MakeAcl({MakeAce(ACCESS_DENIED_ACE_TYPE, 0, DELETE, everyone.get()),
+                          MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ | WRITE_DAC, everyone.get())}),
                  true);
   CreateKey("X\\A");
   SetKeySecurity("X\\A", LockingDacl(), true);
@@ -192,21 +192,21 @@ TEST_F(RegistryDelete, UnspellableLeafEndsTheWalkAndKeepsTheKeyAsItWas) {
   const std::string x = Rel("X");
   StartLoggingRun();
   EXPECT_EQ(KVT_RegDeleteKey(PathText("X").c_str(), 0), 0);
-  EXPECT_EQ(NormalizedLines(), "KVT_RegDeleteKey(" + PathText("X") + ", 0)\r\n" +  //
-                                   "DeleteRegKey(80000001, " + x + ")\r\n" +       //
-                                   "RegDeleteKey(H, A) ret=0\r\n-->Success\r\n" +  //
-                                   "RegDeleteKey(H, C) ret=0\r\n-->Success\r\n" +  //
-                                   "RegDeleteKey(H, B) ret=0\r\n-->Success\r\n" +  //
-                                   "RegDeleteKey(H, ?\?) ret=2\r\n" + Err(2) +     //
-                                   "DeleteRegKey(-2147483647, " + x + ")\r\n" + Err(2));
+  EXPECT_TRUE(SameLines(NormalizedLines(), "KVT_RegDeleteKey(" + PathText("X") + ", 0)\r\n" +  //
+                                               "DeleteRegKey(80000001, " + x + ")\r\n" +       //
+                                               "RegDeleteKey(H, A) ret=0\r\n-->Success\r\n" +  //
+                                               "RegDeleteKey(H, C) ret=0\r\n-->Success\r\n" +  //
+                                               "RegDeleteKey(H, B) ret=0\r\n-->Success\r\n" +  //
+                                               "RegDeleteKey(H, ?\?) ret=2\r\n" + Err(2) +     //
+                                               "DeleteRegKey(-2147483647, " + x + ")\r\n" + Err(2)));
   EXPECT_TRUE(KeyExists("X"));
   EXPECT_EQ(ReadDacl("X"), dacl);
 
   EXPECT_EQ(KVT_RegDeleteLockedKey(HKEY_CURRENT_USER, x.c_str()), 0);
   EXPECT_EQ(ReadDacl("X"), dacl);
-  RegKey base;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, &base.h), ERROR_SUCCESS);
-  EXPECT_EQ(KVT_RegDeleteLockedKey(base.h, "X"), 0);
+  kvt::ScopedKey base;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel("").c_str(), 0, KEY_ALL_ACCESS, base.receive()), ERROR_SUCCESS);
+  EXPECT_EQ(KVT_RegDeleteLockedKey(base.get(), "X"), 0);
   EXPECT_EQ(ReadDacl("X"), dacl);
   EXPECT_TRUE(KeyExists("X"));
 }

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <aclapi.h>
 
+#include <scoped_handle.h>
+
 #include <initializer_list>
 #include <regex>
 #include <string>
@@ -16,30 +18,15 @@
 
 namespace setup_test {
 
-struct RegKey {
-  HKEY h = NULL;
-  RegKey() = default;
-  ~RegKey() {
-    if (h != NULL) RegCloseKey(h);
-  }
-  RegKey(const RegKey &) = delete;
-  RegKey &operator=(const RegKey &) = delete;
-};
-
-struct Sid {
-  PSID p = NULL;
-  Sid(BYTE authority, DWORD rid) {
-    SID_IDENTIFIER_AUTHORITY id = {{0, 0, 0, 0, 0, authority}};
-    AllocateAndInitializeSid(&id, 1, rid, 0, 0, 0, 0, 0, 0, 0, &p);
-  }
-  ~Sid() {
-    if (p != NULL) FreeSid(p);
-  }
-  Sid(const Sid &) = delete;
-  Sid &operator=(const Sid &) = delete;
-};
-inline Sid Everyone() { return Sid(1, SECURITY_WORLD_RID); }
-inline Sid System() { return Sid(5, SECURITY_LOCAL_SYSTEM_RID); }
+// A SID of one subauthority under `authority`.
+inline kvt::ScopedSid MakeSid(BYTE authority, DWORD rid) {
+  SID_IDENTIFIER_AUTHORITY id = {{0, 0, 0, 0, 0, authority}};
+  kvt::ScopedSid sid;
+  AllocateAndInitializeSid(&id, 1, rid, 0, 0, 0, 0, 0, 0, 0, sid.receive());
+  return sid;
+}
+inline kvt::ScopedSid Everyone() { return MakeSid(1, SECURITY_WORLD_RID); }
+inline kvt::ScopedSid System() { return MakeSid(5, SECURITY_LOCAL_SYSTEM_RID); }
 
 // An entry of the ACCESS_ALLOWED_ACE layout (also used for deny and for
 // unknown types in tests): header, mask, SID.
@@ -71,13 +58,13 @@ inline std::vector<BYTE> MakeAcl(std::initializer_list<std::vector<BYTE>> aces) 
 // Whether AddAce inserts at its starting index. Wine 8's always appends,
 // so canonical placement cannot be seen there.
 inline bool AddAceHonoursIndex() {
-  Sid everyone = Everyone();
-  std::vector<BYTE> first = MakeAce(ACCESS_DENIED_ACE_TYPE, 0, DELETE, everyone.p);
+  kvt::ScopedSid everyone = Everyone();
+  std::vector<BYTE> first = MakeAce(ACCESS_DENIED_ACE_TYPE, 0, DELETE, everyone.get());
   std::vector<BYTE> acl(8 + 2 * first.size());
   PACL list = reinterpret_cast<PACL>(acl.data());
   InitializeAcl(list, static_cast<DWORD>(acl.size()), ACL_REVISION);
   AddAce(list, ACL_REVISION, MAXDWORD, first.data(), static_cast<DWORD>(first.size()));
-  std::vector<BYTE> second = MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, DELETE, everyone.p);
+  std::vector<BYTE> second = MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, DELETE, everyone.get());
   AddAce(list, ACL_REVISION, 0, second.data(), static_cast<DWORD>(second.size()));
   LPVOID ace = NULL;
   return GetAce(list, 0, &ace) && static_cast<ACE_HEADER *>(ace)->AceType == ACCESS_ALLOWED_ACE_TYPE;
@@ -121,9 +108,10 @@ class RegistryTest : public SetupRunTest {
   std::string PathText(const std::string &sub) const { return "HKEY_CURRENT_USER\\" + Rel(sub); }
 
   void CreateKey(const std::string &sub) {
-    RegKey key;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key.h, NULL),
-              ERROR_SUCCESS)
+    kvt::ScopedKey key;
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, key.receive(), NULL),
+        ERROR_SUCCESS)
         << sub;
   }
   // Creates a key below `sub` whose name has no form in the ANSI code page,
@@ -132,29 +120,31 @@ class RegistryTest : public SetupRunTest {
   void CreateUnspellableKey(const std::string &sub) {
     const std::string parent = Rel(sub);
     const std::u16string path = std::u16string(parent.begin(), parent.end()) + u"\\\u4E2D\u6587";
-    RegKey key;
-    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key.h, NULL),
+    kvt::ScopedKey key;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, Wide(path), 0, NULL, 0, KEY_ALL_ACCESS, NULL, key.receive(), NULL),
               ERROR_SUCCESS);
     unspellable_.insert(unspellable_.begin(), path);
   }
 
   bool KeyExists(const std::string &sub) {
-    RegKey key;
-    return RegOpenKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, READ_CONTROL, &key.h) == ERROR_SUCCESS;
+    kvt::ScopedKey key;
+    return RegOpenKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, READ_CONTROL, key.receive()) == ERROR_SUCCESS;
   }
 
   // Sets `sub`'s DACL (protected from inheritance) and, when asked, makes
   // SYSTEM its owner so that the caller gets no owner rights on it.
   void SetKeySecurity(const std::string &sub, std::vector<BYTE> dacl, bool ownerSystem) {
-    RegKey key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, READ_CONTROL | WRITE_DAC | WRITE_OWNER, &key.h),
-              ERROR_SUCCESS);
-    ASSERT_EQ(SetSecurityInfo(key.h, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
-                              NULL, NULL, AsAcl(dacl), NULL),
-              ERROR_SUCCESS);
+    kvt::ScopedKey key;
+    ASSERT_EQ(
+        RegOpenKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, READ_CONTROL | WRITE_DAC | WRITE_OWNER, key.receive()),
+        ERROR_SUCCESS);
+    ASSERT_EQ(
+        SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION,
+                        NULL, NULL, AsAcl(dacl), NULL),
+        ERROR_SUCCESS);
     if (ownerSystem) {
-      Sid system = System();
-      ASSERT_EQ(SetSecurityInfo(key.h, SE_REGISTRY_KEY, OWNER_SECURITY_INFORMATION, system.p, NULL, NULL, NULL),
+      kvt::ScopedSid system = System();
+      ASSERT_EQ(SetSecurityInfo(key.get(), SE_REGISTRY_KEY, OWNER_SECURITY_INFORMATION, system.get(), NULL, NULL, NULL),
                 ERROR_SUCCESS);
     }
   }
@@ -162,24 +152,24 @@ class RegistryTest : public SetupRunTest {
   // A DACL that lets everyone read the key and change its DACL but not
   // delete it; with SYSTEM as owner the key is locked for this process.
   std::vector<BYTE> LockingDacl() {
-    Sid everyone = Everyone();
-    return MakeAcl({MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ | WRITE_DAC, everyone.p)});
+    kvt::ScopedSid everyone = Everyone();
+    return MakeAcl({MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_READ | WRITE_DAC, everyone.get())});
   }
 
   // The entries of `sub`'s DACL (none when it cannot be read), and its sizes.
   std::vector<std::vector<BYTE>> ReadDacl(const std::string &sub, ACL_SIZE_INFORMATION *info = NULL) {
-    RegKey key;
+    kvt::ScopedKey key;
     std::vector<std::vector<BYTE>> aces;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, READ_CONTROL, &key.h) != ERROR_SUCCESS) return aces;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, Rel(sub).c_str(), 0, READ_CONTROL, key.receive()) != ERROR_SUCCESS)
+      return aces;
     PACL dacl = NULL;
-    PSECURITY_DESCRIPTOR sd = NULL;
-    if (GetSecurityInfo(key.h, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &dacl, NULL, &sd) !=
+    kvt::ScopedSecurityDescriptor sd;
+    if (GetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, &dacl, NULL, sd.receive()) !=
         ERROR_SUCCESS) {
       return aces;
     }
     aces = AcesOf(dacl);
     if (info != NULL && dacl != NULL) GetAclInformation(dacl, info, sizeof(*info), AclSizeInformation);
-    LocalFree(sd);
     return aces;
   }
 
@@ -207,22 +197,23 @@ class RegistryTest : public SetupRunTest {
   // lets everyone do everything.
   static void ForceDelete(HKEY parent, const std::string &path) {
     {
-      RegKey key;
-      if (RegOpenKeyExA(parent, path.c_str(), 0, WRITE_DAC, &key.h) == ERROR_SUCCESS) {
-        Sid everyone = Everyone();
-        std::vector<BYTE> open = MakeAcl({MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_ALL_ACCESS, everyone.p)});
-        SetSecurityInfo(key.h, SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, AsAcl(open), NULL);
+      kvt::ScopedKey key;
+      if (RegOpenKeyExA(parent, path.c_str(), 0, WRITE_DAC, key.receive()) == ERROR_SUCCESS) {
+        kvt::ScopedSid everyone = Everyone();
+        std::vector<BYTE> open = MakeAcl({MakeAce(ACCESS_ALLOWED_ACE_TYPE, 0, KEY_ALL_ACCESS, everyone.get())});
+        SetSecurityInfo(key.get(), SE_REGISTRY_KEY, DACL_SECURITY_INFORMATION, NULL, NULL, AsAcl(open), NULL);
       }
     }
     {
-      RegKey key;
-      if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, &key.h) == ERROR_SUCCESS) {
+      kvt::ScopedKey key;
+      if (RegOpenKeyExA(parent, path.c_str(), 0, KEY_ALL_ACCESS, key.receive()) == ERROR_SUCCESS) {
         char name[256];
         std::string previous;
         DWORD length = sizeof(name);
-        while (RegEnumKeyExA(key.h, 0, name, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS && previous != name) {
+        while (RegEnumKeyExA(key.get(), 0, name, &length, NULL, NULL, NULL, NULL) == ERROR_SUCCESS &&
+               previous != name) {
           previous = name;
-          ForceDelete(key.h, name);  // deletes the subkey itself too
+          ForceDelete(key.get(), name);  // deletes the subkey itself too
           length = sizeof(name);
         }
       }

@@ -1,5 +1,7 @@
 // The setup run: the paths that KVT_SetupStart derives from its arguments,
 // the log level, the banners, and the life of the log across runs.
+#include <scoped_handle.h>
+
 #include <cstring>
 
 #include "setup_run_fixture.h"
@@ -83,14 +85,15 @@ TEST_F(SetupRunLogLevel, AnyNonZeroLevelLogsEverything) {
     KVT_SetupFinish();
     logs[i] = MaskBannerTimes(Log());
   }
-  EXPECT_EQ(logs[0], "*** Log Start (TIME) ***\r\nmemo : note\r\nn=3\r\n*** Log Finish (TIME) ***\r\n\r\n");
-  EXPECT_EQ(logs[1], logs[0]);
+  EXPECT_TRUE(
+      SameLines(logs[0], "*** Log Start (TIME) ***\r\nmemo : note\r\nn=3\r\n*** Log Finish (TIME) ***\r\n\r\n"));
+  EXPECT_TRUE(SameLines(logs[1], logs[0]));
 }
 
 TEST_F(SetupRunLogLevel, NullMemoWritesNoMemoLine) {
   StartLoggingRun(NULL);
   KVT_SetupFinish();
-  EXPECT_EQ(MaskBannerTimes(Log()), "*** Log Start (TIME) ***\r\n*** Log Finish (TIME) ***\r\n\r\n");
+  EXPECT_TRUE(SameLines(MaskBannerTimes(Log()), "*** Log Start (TIME) ***\r\n*** Log Finish (TIME) ***\r\n\r\n"));
 }
 
 using SetupRunLifecycle = SetupRunTest;
@@ -112,9 +115,9 @@ TEST_F(SetupRunLifecycle, TwoRunsAppendEachFramedByBanners) {
       "*** Log Start (2010/12/31 23:59:58) ***\r\nmemo : second\r\ntwo\r\n"
       "*** Log Finish (2011/01/01 00:00:01) ***\r\n\r\n";
   if (virtualClock) {
-    EXPECT_EQ(Log(), expected);
+    EXPECT_TRUE(SameLines(Log(), expected));
   } else {
-    EXPECT_EQ(MaskBannerTimes(Log()), MaskBannerTimes(expected));
+    EXPECT_TRUE(SameLines(MaskBannerTimes(Log()), MaskBannerTimes(expected)));
   }
 }
 
@@ -127,7 +130,7 @@ TEST_F(SetupRunLifecycle, WritesOutsideARunDoNothing) {
   std::string closed = Log();
   EXPECT_EQ(KVT_LogFileWrite("after the finish"), 1);
   EXPECT_EQ(KVT_SetupFinish(), 0) << "a second finish does nothing";
-  EXPECT_EQ(Log(), closed);
+  EXPECT_TRUE(SameLines(Log(), closed));
   EXPECT_STREQ(g_runState.iniPath, PathOf("KvtSetup.ini").c_str()) << "paths outlive the run";
 }
 
@@ -136,36 +139,36 @@ TEST_F(SetupRunLifecycle, RestartWithLogOpenClosesTheEarlierLog) {
   StartLoggingRun("second");  // no finish in between: the file must not stay locked
   EXPECT_EQ(GetLastError(), 0u);
   KVT_SetupFinish();
-  EXPECT_EQ(MaskBannerTimes(Log()),
-            "*** Log Start (TIME) ***\r\nmemo : first\r\n"
-            "*** Log Start (TIME) ***\r\nmemo : second\r\n*** Log Finish (TIME) ***\r\n\r\n");
+  EXPECT_TRUE(SameLines(MaskBannerTimes(Log()),
+                        "*** Log Start (TIME) ***\r\nmemo : first\r\n"
+                        "*** Log Start (TIME) ***\r\nmemo : second\r\n*** Log Finish (TIME) ***\r\n\r\n"));
 }
 
 TEST_F(SetupRunLifecycle, LogHeldByAnotherOpenerLeavesTheRunWithoutLog) {
   WriteFileBytes(PathOf("KvtSetup.log"), "old\r\n");
-  HANDLE other = CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-  ASSERT_NE(other, INVALID_HANDLE_VALUE);
+  kvt::ScopedFile other(CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+  ASSERT_NE(other.get(), INVALID_HANDLE_VALUE);
   StartLoggingRun("memo");
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
   EXPECT_EQ(KVT_LogFileWrite("lost"), 1);
-  CloseHandle(other);
+  other.reset();
   EXPECT_EQ(KVT_LogFileWrite("still lost"), 1) << "the log stays closed for the rest of the run";
   EXPECT_EQ(KVT_SetupFinish(), 0);
-  EXPECT_EQ(Log(), "old\r\n");
+  EXPECT_TRUE(SameLines(Log(), "old\r\n"));
 }
 
 TEST_F(SetupRunLifecycle, LogIsHeldWithoutSharingAndAppended) {
   WriteFileBytes(PathOf("KvtSetup.log"), "old\r\n");
   StartLoggingRun();
-  HANDLE other = CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
-  EXPECT_EQ(other, INVALID_HANDLE_VALUE);
+  kvt::ScopedFile other(CreateFileA(PathOf("KvtSetup.log").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+  EXPECT_EQ(other.get(), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-  if (other != INVALID_HANDLE_VALUE) CloseHandle(other);
+  other.reset();
   KVT_LogFileWrite("line");
   ResetRunState();  // abandoned without a finish: every line written so far is there
-  EXPECT_EQ(MaskBannerTimes(Log()), "old\r\n*** Log Start (TIME) ***\r\nline\r\n");
+  EXPECT_TRUE(SameLines(MaskBannerTimes(Log()), "old\r\n*** Log Start (TIME) ***\r\nline\r\n"));
 }
 
 TEST_F(SetupRunLifecycle, LogPathOfMaxPathCharactersIsNotOpened) {

@@ -2,7 +2,10 @@
 // the setup tests that knows whether it runs on Windows or over platform/.
 #include "setup_test_support.h"
 
+#include <scoped_handle.h>
+
 #include <regex>
+#include <vector>
 
 #ifndef _WIN32
 #include <platform/testing.h>
@@ -12,22 +15,11 @@ namespace setup_test {
 
 namespace {
 
-struct FileHandle {
-  HANDLE h;
-  explicit FileHandle(HANDLE handle) : h(handle) {}
-  ~FileHandle() {
-    if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
-  }
-  FileHandle(const FileHandle &) = delete;
-  FileHandle &operator=(const FileHandle &) = delete;
-  explicit operator bool() const { return h != INVALID_HANDLE_VALUE; }
-};
-
 #ifdef _WIN32
 void RemoveTree(const std::string &dir) {
   WIN32_FIND_DATAA entry;
-  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &entry);
-  if (find != INVALID_HANDLE_VALUE) {
+  kvt::ScopedFind find(FindFirstFileA((dir + "\\*").c_str(), &entry));
+  if (find) {
     do {
       std::string name = entry.cFileName;
       if (name == "." || name == "..") continue;
@@ -38,8 +30,7 @@ void RemoveTree(const std::string &dir) {
       } else {
         DeleteFileA(path.c_str());
       }
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &entry));
   }
   RemoveDirectoryA(dir.c_str());
 }
@@ -72,21 +63,21 @@ void ScratchFolderTest::TearDown() {
 std::string ScratchFolderTest::PathOf(const std::string &name) const { return dir_ + "\\" + name; }
 
 void ScratchFolderTest::WriteFileBytes(const std::string &path, const std::string &bytes) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
+  kvt::ScopedFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL));
   ASSERT_TRUE(file) << path << " error " << GetLastError();
   DWORD written = 0;
-  ASSERT_TRUE(WriteFile(file.h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL));
+  ASSERT_TRUE(WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL));
   ASSERT_EQ(written, bytes.size());
 }
 
 std::string ScratchFolderTest::ReadFileBytes(const std::string &path) {
-  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, NULL));
+  kvt::ScopedFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, NULL));
   std::string bytes;
   if (!file) return bytes;
   char chunk[4096];
   DWORD got = 0;
-  while (ReadFile(file.h, chunk, sizeof(chunk), &got, NULL) && got > 0) bytes.append(chunk, got);
+  while (ReadFile(file.get(), chunk, sizeof(chunk), &got, NULL) && got > 0) bytes.append(chunk, got);
   return bytes;
 }
 
@@ -126,16 +117,57 @@ std::string MaskBannerTimes(const std::string &log) {
   return std::regex_replace(log, time, "(TIME)");
 }
 
+namespace {
+
+// The lines of a log, each with its line end; a last line without one
+// counts too.
+std::vector<std::string> SplitLines(const std::string &text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  while (start < text.size()) {
+    const size_t end = text.find('\n', start);
+    const size_t next = end == std::string::npos ? text.size() : end + 1;
+    lines.push_back(text.substr(start, next - start));
+    start = next;
+  }
+  return lines;
+}
+
+std::string Shown(const std::vector<std::string> &lines, size_t index) {
+  if (index >= lines.size()) return "(no such line: the log ends before it)";
+  std::string shown = "\"";
+  for (char ch : lines[index]) {
+    if (ch == '\r') {
+      shown += "\\r";
+    } else if (ch == '\n') {
+      shown += "\\n";
+    } else {
+      shown += ch;
+    }
+  }
+  return shown + "\"";
+}
+
+}  // namespace
+
+::testing::AssertionResult SameLines(const std::string &actual, const std::string &expected) {
+  if (actual == expected) return ::testing::AssertionSuccess();
+  const std::vector<std::string> got = SplitLines(actual), want = SplitLines(expected);
+  size_t line = 0;
+  while (line < got.size() && line < want.size() && got[line] == want[line]) ++line;
+  return ::testing::AssertionFailure() << "line " << line + 1 << " of the log differs (" << got.size() << " lines, "
+                                       << want.size() << " expected)\n  actual:   " << Shown(got, line)
+                                       << "\n  expected: " << Shown(want, line);
+}
+
 std::string SystemMessage(DWORD code) {
-  char *text = NULL;
+  kvt::ScopedLocalBlock<char> text;
   DWORD flags = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS;
-  if (FormatMessageA(flags, NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char *>(&text), 0,
-                     NULL) == 0) {
+  if (FormatMessageA(flags, NULL, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+                     reinterpret_cast<char *>(text.receive()), 0, NULL) == 0) {
     return std::string();
   }
-  std::string message = text;
-  LocalFree(text);
-  return message;
+  return text.get();
 }
 
 }  // namespace setup_test

@@ -46,4 +46,9 @@ bool UnderWine();
 // The system's message text for `code`, as FormatMessageA gives it.
 std::string SystemMessage(DWORD code);
 
+// Whether a log's lines are the expected ones, byte for byte. A failure
+// names the first line that differs and shows that line of each side, its
+// CR and LF written out, rather than the two logs whole.
+::testing::AssertionResult SameLines(const std::string &actual, const std::string &expected);
+
 }  // namespace setup_test

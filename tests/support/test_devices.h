@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include <scoped_handle.h>
+
 #include <string>
 #include <vector>
 
@@ -27,30 +29,19 @@ inline std::vector<BYTE> MultiString(const std::vector<std::string> &ids) {
   return bytes;
 }
 
-// Owns a device information set.
-struct DeviceSet {
-  HDEVINFO h;
-  explicit DeviceSet(HDEVINFO set) : h(set) {}
-  ~DeviceSet() {
-    if (h != INVALID_HANDLE_VALUE && h != NULL) SetupDiDestroyDeviceInfoList(h);
-  }
-  DeviceSet(const DeviceSet &) = delete;
-  DeviceSet &operator=(const DeviceSet &) = delete;
-};
-
 // Registers a root device of the test class with the hardware-ID bytes
 // given as they are; returns its instance ID ("" on failure).
 inline std::string CreateDevice(const std::vector<BYTE> &hardwareIds) {
-  DeviceSet set(SetupDiCreateDeviceInfoList(&kTestClass, NULL));
-  if (set.h == INVALID_HANDLE_VALUE) return "";
+  const kvt::ScopedDeviceInfoSet set(SetupDiCreateDeviceInfoList(&kTestClass, NULL));
+  if (!set) return "";
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
   char id[256] = "";
-  if (!SetupDiCreateDeviceInfoA(set.h, "KVTTESTDEVICE", &kTestClass, NULL, NULL, DICD_GENERATE_ID, &device) ||
-      !SetupDiSetDeviceRegistryPropertyA(set.h, &device, SPDRP_HARDWAREID, hardwareIds.data(),
+  if (!SetupDiCreateDeviceInfoA(set.get(), "KVTTESTDEVICE", &kTestClass, NULL, NULL, DICD_GENERATE_ID, &device) ||
+      !SetupDiSetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, hardwareIds.data(),
                                          static_cast<DWORD>(hardwareIds.size())) ||
-      !SetupDiRegisterDeviceInfo(set.h, &device, 0, NULL, NULL, NULL) ||
-      !SetupDiGetDeviceInstanceIdA(set.h, &device, id, sizeof(id), NULL)) {
+      !SetupDiRegisterDeviceInfo(set.get(), &device, 0, NULL, NULL, NULL) ||
+      !SetupDiGetDeviceInstanceIdA(set.get(), &device, id, sizeof(id), NULL)) {
     return "";
   }
   return id;
@@ -59,24 +50,25 @@ inline std::string CreateDevice(const std::vector<BYTE> &hardwareIds) {
 // The instance IDs of the registered devices of the test class.
 inline std::vector<std::string> TestDevices() {
   std::vector<std::string> ids;
-  DeviceSet set(SetupDiGetClassDevsA(&kTestClass, NULL, NULL, 0));
-  if (set.h == INVALID_HANDLE_VALUE) return ids;
+  const kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(&kTestClass, NULL, NULL, 0));
+  if (!set) return ids;
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(set.h, index, &device); ++index) {
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index) {
     char id[256] = "";
-    if (SetupDiGetDeviceInstanceIdA(set.h, &device, id, sizeof(id), NULL)) ids.push_back(id);
+    if (SetupDiGetDeviceInstanceIdA(set.get(), &device, id, sizeof(id), NULL)) ids.push_back(id);
   }
   return ids;
 }
 
 // Removes every device of the test class.
 inline void RemoveTestDevices() {
-  DeviceSet set(SetupDiGetClassDevsA(&kTestClass, NULL, NULL, 0));
-  if (set.h == INVALID_HANDLE_VALUE) return;
+  const kvt::ScopedDeviceInfoSet set(SetupDiGetClassDevsA(&kTestClass, NULL, NULL, 0));
+  if (!set) return;
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
-  for (DWORD index = 0; SetupDiEnumDeviceInfo(set.h, index, &device); ++index) SetupDiRemoveDevice(set.h, &device);
+  for (DWORD index = 0; SetupDiEnumDeviceInfo(set.get(), index, &device); ++index)
+    SetupDiRemoveDevice(set.get(), &device);
 }
 
 }  // namespace test_devices

@@ -26,7 +26,7 @@ class PrintJobInProcess : public testing::Test {
     request_.outputPath = dir_.File("job.spl");
   }
   void TearDown() override {
-    printer_ = UniquePrinter();
+    printer_.reset();
     platform::ResetMachine();
   }
 
@@ -40,7 +40,7 @@ class PrintJobInProcess : public testing::Test {
     JobRequest request = request_;
     request.outputPath = output->WorkPath();
     request.outputName = destination;
-    JobOutcome outcome = RunPrintJob(printer_.Get(), request);
+    JobOutcome outcome = RunPrintJob(printer_.get(), request);
     if (outcome.ok) {
       EXPECT_TRUE(output->Commit(error)) << error;
     }
@@ -53,13 +53,13 @@ class PrintJobInProcess : public testing::Test {
   }
 
   test::TempDir dir_;
-  UniquePrinter printer_;
+  kvt::ScopedPrinter printer_;
   JobRequest request_;
 };
 
 TEST_F(PrintJobInProcess, ReportsEveryBandInOrder) {
   std::vector<LONG> rowsDone;
-  JobOutcome outcome = RunPrintJob(printer_.Get(), request_, [&](int page, int pages, LONG done, LONG rows) {
+  JobOutcome outcome = RunPrintJob(printer_.get(), request_, [&](int page, int pages, LONG done, LONG rows) {
     EXPECT_EQ(page, 1);
     EXPECT_EQ(pages, 1);
     EXPECT_EQ(rows, 2466);
@@ -90,13 +90,13 @@ TEST_F(PrintJobInProcess, FailedWriteOfABandFailsTheJobAndKeepsTheOldFile) {
 TEST_F(PrintJobInProcess, FailedBandBufferFailsTheJob) {
   // Count the heap allocations of a good job, then fail the last one, which
   // is the staging buffer of the page's last band.
-  ASSERT_TRUE(RunPrintJob(printer_.Get(), request_).ok);
+  ASSERT_TRUE(RunPrintJob(printer_.get(), request_).ok);
   std::string error;
   ASSERT_TRUE(PrepareBuiltInMachine({}, error));
   printer_ = OpenPrinterForJob(kDefaultPrinterName, error);
   ASSERT_TRUE(printer_);
   const unsigned before = platform::CallCount(platform::Fault::HeapAlloc);
-  ASSERT_TRUE(RunPrintJob(printer_.Get(), request_).ok);
+  ASSERT_TRUE(RunPrintJob(printer_.get(), request_).ok);
   const unsigned perJob = platform::CallCount(platform::Fault::HeapAlloc) - before;
   ASSERT_GT(perJob, 25u) << "one staging buffer per band expected";
   platform::FailNthCall(platform::Fault::HeapAlloc, perJob);
@@ -109,7 +109,7 @@ TEST_F(PrintJobInProcess, FailedBandBufferFailsTheJob) {
 TEST_F(PrintJobInProcess, PortOutputWithoutAFileIsKeptBySpooler) {
   request_.outputPath.clear();
   request_.settings.paper = PaperKind::Small;
-  JobOutcome outcome = RunPrintJob(printer_.Get(), request_);
+  JobOutcome outcome = RunPrintJob(printer_.get(), request_);
   ASSERT_TRUE(outcome.ok) << outcome.error;
   // The built-in printer's port LPT1: keeps the job in memory.
   std::vector<uint8_t> bytes = platform::JobOutput(1);

@@ -3,6 +3,10 @@
 // right offset without a crash.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <vector>
+
 #include "decoded_job.h"
 #include "spool_builder.h"
 
@@ -259,6 +263,92 @@ TEST(SpoolReaderCorruption, ChangedFramingIsRefusedAndNothingCrashes) {
         EXPECT_TRUE(job.result.error) << "byte " << i << " ^ " << int(flip) << " accepted";
       }
     }
+  }
+}
+
+// What a framing-only read hands on: each record with its place and size,
+// the settings image as sent and the image payloads as bytes.
+struct FramedRecords final : spool::SpoolVisitor {
+  std::vector<spool::CommandRecord> records;
+  std::vector<std::vector<uint8_t>> settings, payloads;
+  bool OnCommand(const spool::CommandRecord &r) override {
+    records.push_back(r);
+    if (r.command == Command::PageSetup) settings.emplace_back(r.settingsBytes.begin(), r.settingsBytes.end());
+    if (r.command == Command::ImageData) payloads.emplace_back();
+    return true;
+  }
+  bool OnImageBytes(std::span<const uint8_t> bytes) override {
+    payloads.back().insert(payloads.back().end(), bytes.begin(), bytes.end());
+    return true;
+  }
+};
+
+spool::ReadResult ReadFraming(const std::vector<uint8_t> &bytes, FramedRecords &framed) {
+  spool::MemorySource source(bytes);
+  return spool::ReadSpool(source, framed, spool::Checks::Framing);
+}
+
+// What an abort or a failed write leaves: no START_DOC, a page of fewer
+// rows than its setup gives, END_DOC without END_PAGE, data after END_DOC,
+// an empty image record and a settings image the printer would refuse.
+TEST(SpoolReaderFraming, TakesRecordsInAnyOrderThatTheJobCheckRefuses) {
+  SettingsValues noSignature;
+  noSignature.signature = 0;
+  SpoolBuilder b;
+  b.Command(0x82).PageSetup(3, 5, noSignature).ImageRows(3, 0, 2).Command(0x81).Word(spool::kMarker).Word(0x85).Word(0);
+  b.Command(0x84).Word(0).Word(0).Raw(std::vector<uint8_t>(256, 0x5A));
+  EXPECT_FALSE(DecodeJob(b.Bytes()).Valid());
+
+  FramedRecords framed;
+  spool::ReadResult result = ReadFraming(b.Bytes(), framed);
+  ASSERT_FALSE(result.error) << spool::FormatError(*result.error);
+  std::vector<Command> commands;
+  uint64_t next = 0;
+  for (const spool::CommandRecord &r : framed.records) {
+    commands.push_back(r.command);
+    EXPECT_EQ(r.offset, next) << "records follow each other without a gap";
+    next = r.offset + r.size;
+  }
+  EXPECT_EQ(next, b.Bytes().size());
+  EXPECT_EQ(commands, (std::vector<Command>{Command::StartPage, Command::PageSetup, Command::ImageData, Command::EndDoc,
+                                            Command::ImageData, Command::PageSetup}));
+  EXPECT_EQ(framed.records[1].size, 16u + 256);
+  EXPECT_EQ(framed.records[1].settings, nullptr) << "a settings image that does not decode";
+  const std::array<uint8_t, 256> image = MakeSettingsImage(noSignature);
+  ASSERT_EQ(framed.settings.size(), 2u);
+  EXPECT_EQ(framed.settings[0], std::vector<uint8_t>(image.begin(), image.end()));
+  EXPECT_EQ(framed.settings[1], std::vector<uint8_t>(256, 0x5A));
+  EXPECT_EQ(framed.records[5].width, 0u);
+  ASSERT_EQ(framed.payloads.size(), 2u);
+  ASSERT_EQ(framed.payloads[0].size(), 2u * 3 * 3);
+  EXPECT_EQ(framed.payloads[0][3 * 3], PatternPixel(0, 1)[0]);
+  EXPECT_EQ(framed.records[2].byteCount, 18u);
+  EXPECT_TRUE(framed.payloads[1].empty());
+}
+
+// Framing is still checked: a cut inside a record is reported where the
+// whole job check reports it; a cut between records is a shorter stream.
+TEST(SpoolReaderFraming, EveryCutInsideARecordIsReportedWhereTheStreamEnds) {
+  const SpoolBuilder b = TwoPageJob();
+  FramedRecords whole;
+  ASSERT_FALSE(ReadFraming(b.Bytes(), whole).error);
+  std::vector<uint64_t> boundaries = {b.Bytes().size()};
+  for (const spool::CommandRecord &r : whole.records) boundaries.push_back(r.offset);
+  for (uint64_t cut = 0; cut <= b.Bytes().size(); ++cut) {
+    std::vector<uint8_t> bytes(b.Bytes().begin(), b.Bytes().begin() + static_cast<ptrdiff_t>(cut));
+    FramedRecords framed;
+    spool::ReadResult result = ReadFraming(bytes, framed);
+    if (std::find(boundaries.begin(), boundaries.end(), cut) != boundaries.end()) {
+      EXPECT_FALSE(result.error) << "cut " << cut;
+    } else {
+      ASSERT_TRUE(result.error) << "cut " << cut;
+      EXPECT_EQ(result.error->offset, b.ReportedOffsetForCut(cut)) << "cut " << cut;
+    }
+  }
+  for (std::vector<uint8_t> bad : {std::vector<uint8_t>{0x4B, 0x56, 0x72, 0x5B, 0, 0, 0, 0x80},
+                                   std::vector<uint8_t>{0x4B, 0x56, 0x72, 0x5A, 0, 0, 0, 0x86}}) {
+    FramedRecords framed;
+    EXPECT_TRUE(ReadFraming(bad, framed).error) << "a wrong marker or an unknown code";
   }
 }
 

@@ -124,11 +124,11 @@ int Run(Options &o) {
                    ? PrepareBuiltInMachine({o.request.settings.language, o.request.settings.paper, "LPT1:"}, error)
                    : LoadSavedMachine(o.machineDir, o.request.settings.language, error);
   if (!ready) return Fail(error);
-  UniquePrinter printer = OpenPrinterForJob(o.request.printerName, error);
+  kvt::ScopedPrinter printer = OpenPrinterForJob(o.request.printerName, error);
   if (!printer) return Fail(error);
   JobProgress progress;
   if (isatty(STDERR_FILENO)) progress = ShowProgress;
-  JobOutcome outcome = RunPrintJob(printer.Get(), o.request, progress);
+  JobOutcome outcome = RunPrintJob(printer.get(), o.request, progress);
   if (!outcome.ok) return Fail(outcome.error);
   if (!output->Commit(error)) return Fail(error);
   return kExitOk;

@@ -80,12 +80,12 @@ bool PrepareBuiltInMachine(const BuiltInMachine &machine, std::string &error) {
   info.pPrinterName = printerName.data();
   info.pPortName = port.data();
   info.pDriverName = driverName.data();
-  UniquePrinter printer(AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)));
+  kvt::ScopedPrinter printer(AddPrinterA(nullptr, 2, reinterpret_cast<LPBYTE>(&info)));
   if (!printer) {
     error = SetupFailure("the printer");
     return false;
   }
-  return AddForms(printer.Get(), machine.language, error) && SetTrayData(printer.Get(), machine.trayPaper, error);
+  return AddForms(printer.get(), machine.language, error) && SetTrayData(printer.get(), machine.trayPaper, error);
 }
 
 bool LoadSavedMachine(const std::string &dir, Language language, std::string &error) {
@@ -99,15 +99,14 @@ bool LoadSavedMachine(const std::string &dir, Language language, std::string &er
   return true;
 }
 
-UniquePrinter OpenPrinterForJob(const std::string &name, std::string &error) {
+kvt::ScopedPrinter OpenPrinterForJob(const std::string &name, std::string &error) {
   std::vector<WCHAR> wide = WideBuffer(text::Utf8ToUtf16(name));
   PRINTER_DEFAULTSW defaults{nullptr, nullptr, PRINTER_ACCESS_USE};
-  HANDLE handle = nullptr;
-  if (!OpenPrinterW(wide.data(), &handle, &defaults)) {
+  kvt::ScopedPrinter printer;
+  if (!OpenPrinterW(wide.data(), printer.receive(), &defaults)) {
     error = "cannot open the printer \"" + name + "\": " + text::ReasonOfWin32(GetLastError());
-    return UniquePrinter();
   }
-  return UniquePrinter(handle);
+  return printer;
 }
 
 }  // namespace kvt::print

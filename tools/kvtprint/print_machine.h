@@ -5,40 +5,13 @@
 
 #include <winspool.h>
 
+#include <scoped_handle.h>
+
 #include <string>
 
 #include "paper_catalog.h"
 
 namespace kvt::print {
-
-// Owns a spooler printer handle.
-class UniquePrinter {
- public:
-  UniquePrinter() = default;
-  explicit UniquePrinter(HANDLE handle) : handle_(handle) {}
-  ~UniquePrinter() { Close(); }
-  UniquePrinter(UniquePrinter &&other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
-  UniquePrinter &operator=(UniquePrinter &&other) noexcept {
-    if (this != &other) {
-      Close();
-      handle_ = other.handle_;
-      other.handle_ = nullptr;
-    }
-    return *this;
-  }
-  UniquePrinter(const UniquePrinter &) = delete;
-  UniquePrinter &operator=(const UniquePrinter &) = delete;
-
-  HANDLE Get() const { return handle_; }
-  explicit operator bool() const { return handle_ != nullptr; }
-
- private:
-  void Close() {
-    if (handle_) ClosePrinter(handle_);
-    handle_ = nullptr;
-  }
-  HANDLE handle_ = nullptr;
-};
 
 inline constexpr const char *kDefaultPrinterName = "KVT-RZ4";
 
@@ -58,6 +31,6 @@ bool PrepareBuiltInMachine(const BuiltInMachine &machine, std::string &error);
 bool LoadSavedMachine(const std::string &dir, Language language, std::string &error);
 
 // Opens a printer for printing.
-UniquePrinter OpenPrinterForJob(const std::string &name, std::string &error);
+kvt::ScopedPrinter OpenPrinterForJob(const std::string &name, std::string &error);
 
 }  // namespace kvt::print

@@ -30,11 +30,11 @@ void PrintSettings(std::ostream &out, const SettingsImage &s) {
   constexpr double kDotsPerMm = 403 / 25.4;
   std::array<char, 64> size{};
   std::snprintf(size.data(), size.size(), "%.1f x %.1f mm", sheet.Width() / kDotsPerMm, sheet.Height() / kDotsPerMm);
-  out << kIndent << "meaning: " << paper::KindName(sheet.kind) << (sheet.border ? " with" : " without")
-      << " border, " << (sheet.landscape ? "landscape" : "portrait") << ", printed area " << sheet.Width() << " x "
-      << sheet.Height() << " dots (" << size.data() << " at 403 dpi); colour levels red " << s.red << "%, green "
-      << s.green << "%, blue " << s.blue << "%; density " << s.density << " (-7..7); sharpness " << s.sharpness
-      << " (0..4); " << s.copies << (s.copies == 1 ? " copy" : " copies") << '\n';
+  out << kIndent << "meaning: " << paper::KindName(sheet.kind) << (sheet.border ? " with" : " without") << " border, "
+      << (sheet.landscape ? "landscape" : "portrait") << ", printed area " << sheet.Width() << " x " << sheet.Height()
+      << " dots (" << size.data() << " at 403 dpi); colour levels red " << s.red << "%, green " << s.green << "%, blue "
+      << s.blue << "%; density " << s.density << " (-7..7); sharpness " << s.sharpness << " (0..4); " << s.copies
+      << (s.copies == 1 ? " copy" : " copies") << '\n';
 }
 
 }  // namespace

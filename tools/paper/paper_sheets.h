@@ -27,9 +27,9 @@ std::string_view KindName(Kind kind);
 
 struct Sheet {
   Kind kind;
-  bool border;     // printed with a white border
+  bool border;  // printed with a white border
   bool landscape;
-  uint32_t paperWidth, paperHeight;  // the sheet
+  uint32_t paperWidth, paperHeight;   // the sheet
   uint32_t left, top, right, bottom;  // the printable area on it
   uint32_t Width() const { return right - left; }
   uint32_t Height() const { return bottom - top; }

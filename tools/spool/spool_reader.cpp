@@ -1,6 +1,8 @@
 // A state machine over the command records: each record's marker and code
 // are read and checked against what the position in the job allows, then its
 // argument words and payload, each checked against the bytes left first.
+// When framing alone is checked, the position in the job is still followed
+// but nothing is refused for it.
 #include "spool_reader.h"
 
 #include <algorithm>
@@ -59,12 +61,13 @@ std::string Hex32(uint32_t value) {
 
 class Reader {
  public:
-  Reader(ByteSource &source, SpoolVisitor &visitor) : source_(source), visitor_(visitor) {}
+  Reader(ByteSource &source, SpoolVisitor &visitor, Checks checks)
+      : source_(source), visitor_(visitor), wholeJob_(checks == Checks::WholeJob) {}
 
   ReadResult Run() {
     while (!result_.error && !result_.stoppedByVisitor) {
       if (Left() == 0) {
-        if (state_ != State::Done) Fail(position_, "stream ends; expected " + Expected());
+        if (wholeJob_ && state_ != State::Done) Fail(position_, "stream ends; expected " + Expected());
         break;
       }
       ReadRecord();
@@ -120,6 +123,7 @@ class Reader {
   }
 
   bool Allowed(Command command) const {
+    if (!wholeJob_) return true;
     switch (state_) {
       case State::BeforeDoc:
         return command == Command::StartDoc;
@@ -142,7 +146,7 @@ class Reader {
   void ReadRecord() {
     CommandRecord record;
     record.offset = position_;
-    if (state_ == State::Done) {
+    if (wholeJob_ && state_ == State::Done) {
       Fail(position_, "data after END_DOC; expected end of stream");
       return;
     }
@@ -196,14 +200,17 @@ class Reader {
     }
   }
 
-  void Notify(const CommandRecord &record) {
+  // Hands the record to the visitor once its words are read; `payloadLeft`
+  // bytes of it follow.
+  void Notify(CommandRecord &record, uint64_t payloadLeft = 0) {
+    record.size = position_ - record.offset + payloadLeft;
     if (!visitor_.OnCommand(record)) result_.stoppedByVisitor = true;
   }
 
   bool ReadDimension(uint32_t &value, const char *name) {
     uint64_t offset = position_;
     if (!ReadWord(value, std::string("the page ") + name)) return false;
-    if (value == 0 || value > kMaxPageSide) {
+    if (wholeJob_ && (value == 0 || value > kMaxPageSide)) {
       Fail(offset, std::string("page ") + name + " " + std::to_string(value) + " is outside 1.." +
                        std::to_string(kMaxPageSide));
       return false;
@@ -217,7 +224,7 @@ class Reader {
     std::array<uint8_t, kSettingsImageSize> image{};
     if (!ReadField(image, "the settings image")) return;
     SettingsDecode decoded = DecodeSettingsImage(image);
-    if (decoded.fault) {
+    if (decoded.fault && wholeJob_) {
       Fail(imageOffset + decoded.fault->offset, "settings image: " + decoded.fault->message);
       return;
     }
@@ -226,14 +233,38 @@ class Reader {
     state_ = State::PageRows;
     record.width = width_;
     record.height = height_;
-    record.settings = &settings_;
+    record.settings = decoded.fault ? nullptr : &settings_;
+    record.settingsBytes = image;
     Notify(record);
+  }
+
+  // The payload of an image record whose page is not checked: its length
+  // only has to fit the bytes left.
+  void ReadImageBytes(CommandRecord &record, uint64_t lengthOffset, uint32_t length) {
+    if (length > Left()) {
+      Fail(lengthOffset, "IMAGE_DATA length " + std::to_string(length) + " runs past the end of the stream (" +
+                             std::to_string(Left()) + " bytes left)");
+      return;
+    }
+    record.byteCount = length;
+    Notify(record, length);
+    uint64_t done = 0;
+    while (!result_.stoppedByVisitor && done < length) {
+      chunk_.resize(std::min<uint64_t>(kRowChunkBytes, length - done));
+      if (!ReadField(chunk_, "IMAGE_DATA bytes")) return;
+      if (!visitor_.OnImageBytes(chunk_)) result_.stoppedByVisitor = true;
+      done += chunk_.size();
+    }
   }
 
   void ReadImageData(CommandRecord &record) {
     uint64_t lengthOffset = position_;
     uint32_t length = 0;
     if (!ReadWord(length, "the IMAGE_DATA length")) return;
+    if (!wholeJob_) {
+      ReadImageBytes(record, lengthOffset, length);
+      return;
+    }
     const uint64_t rowBytes = uint64_t{width_} * kBytesPerPixel;
     const uint32_t rowsLeft = height_ - rowsDone_;
     if (length == 0 || length % rowBytes != 0) {
@@ -255,7 +286,7 @@ class Reader {
     record.byteCount = length;
     record.firstRow = rowsDone_;
     record.rowCount = static_cast<uint32_t>(rows);
-    Notify(record);
+    Notify(record, length);
     if (result_.stoppedByVisitor) return;
 
     const uint64_t chunkRows = std::max<uint64_t>(1, kRowChunkBytes / rowBytes);
@@ -276,6 +307,7 @@ class Reader {
 
   ByteSource &source_;
   SpoolVisitor &visitor_;
+  const bool wholeJob_;
   ReadResult result_;
   uint64_t position_ = 0;
   State state_ = State::BeforeDoc;
@@ -289,6 +321,8 @@ class Reader {
 
 }  // namespace
 
-ReadResult ReadSpool(ByteSource &source, SpoolVisitor &visitor) { return Reader(source, visitor).Run(); }
+ReadResult ReadSpool(ByteSource &source, SpoolVisitor &visitor, Checks checks) {
+  return Reader(source, visitor, checks).Run();
+}
 
 }  // namespace kvt::spool
