@@ -3,6 +3,8 @@
 // directory that holds one stays, its plain files gone.
 #include "run/directory_list.h"
 
+#include <scoped_handle.h>
+
 #include "KvtSetup.h"
 #include "run/bounded_text.h"
 #include "run/list_items.h"
@@ -20,11 +22,13 @@ INT DeleteDirectory(LPCSTR directory) {
     pattern[0] = '\0';
   }
   WIN32_FIND_DATAA entry;
-  HANDLE find = pattern[0] != '\0' ? FindFirstFileA(pattern, &entry) : INVALID_HANDLE_VALUE;
-  if (pattern[0] == '\0') SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  kvt::ScopedFind find(pattern[0] != '\0' ? FindFirstFileA(pattern, &entry) : INVALID_HANDLE_VALUE);
+  if (pattern[0] == '\0') {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+  }
   // The action ends in CR: the line ends CR CR LF, as the log has always had it.
-  LogResult(find != INVALID_HANDLE_VALUE, "FindFirstFile(%s)\r", pattern);
-  if (find != INVALID_HANDLE_VALUE) {
+  LogResult(find ? TRUE : FALSE, "FindFirstFile(%s)\r", pattern);
+  if (find) {
     do {
       CHAR name[LIST_PATH_SIZE];
       if (!CopyText(name, LIST_PATH_SIZE, directory) || !AppendText(name, LIST_PATH_SIZE, "\\") ||
@@ -33,10 +37,12 @@ INT DeleteDirectory(LPCSTR directory) {
       }
       // "." and ".." name the directory and its parent: their attributes
       // are not this list's to change.
-      if (!IsDotEntry(entry.cFileName)) SetFileAttributesA(name, FILE_ATTRIBUTE_NORMAL);
+      if (!IsDotEntry(entry.cFileName)) {
+        SetFileAttributesA(name, FILE_ATTRIBUTE_NORMAL);
+      }
       LogResult(DeleteFileA(name), "DeleteFile(%s)", name);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
+    } while (FindNextFileA(find.get(), &entry));
+    find.reset();
   }
   const BOOL removed = RemoveDirectoryA(directory);
   LogResult(removed, "RemoveDirectory(%s)", directory);
@@ -55,7 +61,9 @@ INT WINAPI KVT_DeleteDirList(void) {
     CHAR path[LIST_PATH_SIZE];
     FormatItemKey(key, "DelDir", n);
     ReadItemValue("DelDir", key, value);
-    if (!BuildItemPath(&frame, LIST_WINDOWS_FOLDERS, key, value, path)) continue;
+    if (!BuildItemPath(&frame, LIST_WINDOWS_FOLDERS, key, value, path)) {
+      continue;
+    }
     result = DeleteDirectory(path);
     LogResult(result, "DeleteDirectory(%s)", path);
   }

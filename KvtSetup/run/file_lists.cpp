@@ -28,9 +28,13 @@ INT WINAPI KVT_DeleteFileList(void) {
     CHAR path[LIST_PATH_SIZE];
     FormatItemKey(key, "DelFile", n);
     ReadItemValue("DelFile", key, value);
-    if (!BuildItemPath(&frame, LIST_WINDOWS_FOLDERS, key, value, path)) continue;
+    if (!BuildItemPath(&frame, LIST_WINDOWS_FOLDERS, key, value, path)) {
+      continue;
+    }
     // Only a refused deletion fails the list: a file already gone is fine.
-    if (DeleteLoggedFile(path) == ERROR_ACCESS_DENIED) result = 0;
+    if (DeleteLoggedFile(path) == ERROR_ACCESS_DENIED) {
+      result = 0;
+    }
   }
   return result;
 }
@@ -52,11 +56,15 @@ INT WINAPI KVT_CopyFileList(INT move) {
     FormatItemKey(key, "Dest", n);
     ReadItemValue(section, key, value);
     const BOOL haveDestination = BuildItemPath(&frame, LIST_WINDOWS_AND_SETUP_FOLDERS, key, value, destination);
-    if (!haveSource || !haveDestination) continue;
+    if (!haveSource || !haveDestination) {
+      continue;
+    }
     const BOOL copied = CopyFileA(source, destination, FALSE);
     LogResult(copied, "CopyFile(%s->%s)", source, destination);
     // A source is deleted only once its copy is in place.
-    if (copied && move != 0) DeleteLoggedFile(source);
+    if (copied && move != 0) {
+      DeleteLoggedFile(source);
+    }
   }
   return 1;
 }

@@ -58,7 +58,9 @@ void ReadWindowsDirectory(ListFrame *frame) {
   frame->windowsKnown = length != 0 && length < LIST_WINDOWS_DIRECTORY_SIZE;
   if (!frame->windowsKnown) {
     frame->windowsDirectory[0] = '\0';
-    if (length != 0) SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    if (length != 0) {
+      SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    }
     LogResult(FALSE, "GetWindowsDirectory()");
   }
 }
