@@ -88,6 +88,24 @@ INT WINAPI KVT_RegAllowAccessToEveryone(HKEY key, LPCSTR keyPath);
 // A key path that names `key` itself is refused (logged, nothing touched).
 INT WINAPI KVT_RegDeleteLockedKey(HKEY key, LPCSTR keyPath);
 
+// The registry entries Windows setup leaves for installed printers.
+// Deletes every device instance key of the printer setup class whose
+// "DriverDesc" is `driverName` (letter case counting), logging the scan.
+// Always returns 1.
+INT WINAPI KVT_RegDeleteOemxInf(LPCSTR driverName);
+// Deletes, each with its whole subtree, every device interface key of USB
+// printing whose name holds `text` after its first character, logging each
+// deletion. A null `text` deletes nothing. Always returns 0.
+INT WINAPI KVT_RegDeleteDeviceClasses(LPCSTR text);
+// Points the system's setup source path at `folder`, saving the earlier
+// path beside it. 1 when done; 0 when a saved path is there already, or
+// the earlier path could not be saved (nothing is then replaced).
+INT WINAPI KVT_SetWin98SetupReg(LPCSTR folder);
+// Puts the saved source path back and drops the saved copy, unless the
+// source path is no longer `folder`. 1 when done, 0 when nothing was done
+// (the saved copy stays when it could not be written back).
+INT WINAPI KVT_ClearWin98SetupReg(LPCSTR folder);
+
 // Local printers by the driver they use; driver names compare byte for
 // byte, letter case included. Each returns 0 at once, logging nothing, for
 // a null name.
