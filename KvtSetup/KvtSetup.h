@@ -64,6 +64,26 @@ INT WINAPI KVT_CopyFileList(INT move);
 // result, 1 for an empty list.
 INT WINAPI KVT_DeleteDeviceList(void);
 
+// The ready-made sequences, each one setup run of its own on the setup
+// directory `directory` (its KVTSetup.ini and KVTSetup.log); the other
+// three arguments are not read.
+// Copies the INF that "InfName" names from the setup directory into
+// Windows' INF store. Returns KVT_SetupCopyOemInf's result (0 also when
+// its buffer cannot be had).
+INT WINAPI KVT_Install(HWND window, HINSTANCE instance, LPCSTR directory, INT show);
+// Removes the package: printers and drivers ("DriverName",
+// "DriverName2"), port monitors, the colour profile, the device interface
+// and printer class keys, then the device, OEM INF, registry, file and
+// directory lists, waiting one second after the devices. Every step runs
+// whatever became of the ones before. Returns -1 when the print spooler
+// was not running, else the file list's result (1, or 0 when a file could
+// not be deleted for lack of access); 0 when its buffers cannot be had,
+// nothing then being done.
+INT WINAPI KVT_Uninstall(HWND window, HINSTANCE instance, LPCSTR directory, INT show);
+// Shows a message box with the text "AAAA" and `value` as its caption, and
+// returns `value` once it is closed. Starts no run and logs nothing.
+INT WINAPI KVT_Dummy(INT value);
+
 // Registry values of the key that `path` names ("HKEY_LOCAL_MACHINE\Key\...",
 // one of five root names, then one separator byte). Each returns the
 // registry's code (0 on success), never creates a key and logs nothing.
