@@ -158,8 +158,9 @@ TEST_F(Sequences, UninstallWaitsASecondAndNeitherSequenceStartsWithoutItsBuffers
 TEST_F(Sequences, DummyShowsTheNumberAsCaptionAndReturnsIt) {
   const size_t boxes = platform::MessageBoxes().size();
   EXPECT_EQ(KVT_Dummy(-5), -5);
-  ASSERT_EQ(platform::MessageBoxes().size(), boxes + 1);
-  const platform::MessageBoxRecord &box = platform::MessageBoxes().back();
+  const std::vector<platform::MessageBoxRecord> shown = platform::MessageBoxes();
+  ASSERT_EQ(shown.size(), boxes + 1);
+  const platform::MessageBoxRecord &box = shown.back();
   EXPECT_EQ(box.text, "AAAA");
   EXPECT_EQ(box.caption, "-5");
   EXPECT_EQ(box.type, static_cast<UINT>(MB_OK));
