@@ -4,11 +4,10 @@
 // that gives the same bytes; a file refused says why.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <string>
 
+#include "scratch_files.h"
 #include "../platform/mscms/mscms_module.h"
 #include "../platform/setupapi/setupapi_module.h"
 #include "../platform/spooler/spooler_module.h"
@@ -19,51 +18,12 @@ void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-const std::string &Folder() {
-  static const std::string folder = [] {
-    char pattern[] = "/tmp/kvt-machine-json-fuzz-XXXXXX";
-    const char *made = mkdtemp(pattern);
-    return std::string(made != nullptr ? made : "/tmp");
-  }();
-  return folder;
-}
-
-std::string Bytes(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Loads `path` into the machine: true when it was taken.
-bool Load(const std::string &path, std::string *problem) {
-#if KVT_MACHINE_FILE == 1
-  return platform::LoadSpooler(path, problem);
-#elif KVT_MACHINE_FILE == 2
-  std::optional<platform::setupapi::DeviceList> devices = platform::setupapi::ReadDevices(path, problem);
-  if (devices) platform::setupapi::UseDevices(std::move(*devices));
-  return devices.has_value();
-#else
-  std::optional<platform::mscms::InstalledProfiles> profiles = platform::mscms::ReadProfiles(path, problem);
-  if (profiles) platform::mscms::UseProfiles(std::move(*profiles));
-  return profiles.has_value();
-#endif
-}
-
-bool Save(const std::string &path) {
-  std::remove(path.c_str());
-#if KVT_MACHINE_FILE == 1
-  return platform::SaveSpooler(path);
-#elif KVT_MACHINE_FILE == 2
-  return platform::setupapi::SaveDevices(path);
-#else
-  return platform::mscms::SaveProfiles(path);
-#endif
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string input = Folder() + "/input.json", first = Folder() + "/first.json",
-                    second = Folder() + "/second.json";
+  const std::string input = kvt::fuzz::ScratchFolder() + "/input.json",
+                    first = kvt::fuzz::ScratchFolder() + "/first.json",
+                    second = kvt::fuzz::ScratchFolder() + "/second.json";
   std::ofstream(input, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char *>(data), size);
   std::string problem;
   if (!Load(input, &problem)) {
@@ -73,6 +33,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Require(Save(first));
   Require(Load(first, &problem));
   Require(Save(second));
-  Require(Bytes(first) == Bytes(second));
+  Require(kvt::fuzz::FileBytes(first) == kvt::fuzz::FileBytes(second));
   return 0;
 }

@@ -4,12 +4,11 @@
 // loader takes may be too deep or too strange to be written back.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 
+#include "scratch_files.h"
 #include "../platform/registry/registry_module.h"
 
 namespace {
@@ -20,24 +19,12 @@ void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
 
-const std::string &Folder() {
-  static const std::string folder = [] {
-    char pattern[] = "/tmp/kvt-registry-fuzz-XXXXXX";
-    const char *made = mkdtemp(pattern);
-    return std::string(made != nullptr ? made : "/tmp");
-  }();
-  return folder;
-}
-
-std::string Bytes(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
-  const std::string input = Folder() + "/input.reg", first = Folder() + "/first.reg", second = Folder() + "/second.reg";
+  const std::string input = kvt::fuzz::ScratchFolder() + "/input.reg",
+                    first = kvt::fuzz::ScratchFolder() + "/first.reg",
+                    second = kvt::fuzz::ScratchFolder() + "/second.reg";
   std::ofstream(input, std::ios::binary | std::ios::trunc).write(reinterpret_cast<const char *>(data), size);
   std::string problem;
   std::shared_ptr<registry::Hive> hive = registry::ReadRegistry(input, &problem);
@@ -53,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Require(again != nullptr);
   registry::UseRegistry(again);
   Require(registry::SaveRegistry(second));
-  Require(Bytes(first) == Bytes(second));
+  Require(kvt::fuzz::FileBytes(first) == kvt::fuzz::FileBytes(second));
   registry::UseRegistry(nullptr);
   return 0;
 }

@@ -50,22 +50,15 @@ INT DeleteDirectory(LPCSTR directory) {
 }
 
 INT WINAPI KVT_DeleteDirList(void) {
-  KVT_LogFileWrite("KVT_DeleteDirList()");
-  const INT count = ReadListCount("DelDir");
   ListFrame frame;
-  ReadWindowsDirectory(&frame);
+  const INT count = BeginPathList("KVT_DeleteDirList()", "DelDir", &frame);
   INT result = 1;
   for (INT n = 1; n <= count; ++n) {
-    CHAR key[LIST_KEY_SIZE];
-    CHAR value[LIST_VALUE_SIZE];
     CHAR path[LIST_PATH_SIZE];
-    FormatItemKey(key, "DelDir", n);
-    ReadItemValue("DelDir", key, value);
-    if (!BuildItemPath(&frame, LIST_WINDOWS_FOLDERS, key, value, path)) {
-      continue;
+    if (ReadItemPath(&frame, LIST_WINDOWS_FOLDERS, "DelDir", "DelDir", n, path)) {
+      result = DeleteDirectory(path);
+      LogResult(result, "DeleteDirectory(%s)", path);
     }
-    result = DeleteDirectory(path);
-    LogResult(result, "DeleteDirectory(%s)", path);
   }
   return result;
 }

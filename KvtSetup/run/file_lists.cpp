@@ -17,22 +17,14 @@ INT DeleteLoggedFile(LPCSTR path) {
 }  // namespace
 
 INT WINAPI KVT_DeleteFileList(void) {
-  KVT_LogFileWrite("KVT_DeleteFileList()");
-  const INT count = ReadListCount("DelFile");
   ListFrame frame;
-  ReadWindowsDirectory(&frame);
+  const INT count = BeginPathList("KVT_DeleteFileList()", "DelFile", &frame);
   INT result = 1;
   for (INT n = 1; n <= count; ++n) {
-    CHAR key[LIST_KEY_SIZE];
-    CHAR value[LIST_VALUE_SIZE];
     CHAR path[LIST_PATH_SIZE];
-    FormatItemKey(key, "DelFile", n);
-    ReadItemValue("DelFile", key, value);
-    if (!BuildItemPath(&frame, LIST_WINDOWS_FOLDERS, key, value, path)) {
-      continue;
-    }
     // Only a refused deletion fails the list: a file already gone is fine.
-    if (DeleteLoggedFile(path) == ERROR_ACCESS_DENIED) {
+    if (ReadItemPath(&frame, LIST_WINDOWS_FOLDERS, "DelFile", "DelFile", n, path) &&
+        DeleteLoggedFile(path) == ERROR_ACCESS_DENIED) {
       result = 0;
     }
   }
@@ -40,22 +32,14 @@ INT WINAPI KVT_DeleteFileList(void) {
 }
 
 INT WINAPI KVT_CopyFileList(INT move) {
-  KVT_LogFileWrite("KVT_CopyFileList()");
   LPCSTR section = move != 0 ? "MoveFile" : "CopyFile";
-  const INT count = ReadListCount(section);
   ListFrame frame;
-  ReadWindowsDirectory(&frame);
+  const INT count = BeginPathList("KVT_CopyFileList()", section, &frame);
   for (INT n = 1; n <= count; ++n) {
-    CHAR key[LIST_KEY_SIZE];
-    CHAR value[LIST_VALUE_SIZE];
     CHAR source[LIST_PATH_SIZE];
     CHAR destination[LIST_PATH_SIZE];
-    FormatItemKey(key, "Sorc", n);
-    ReadItemValue(section, key, value);
-    const BOOL haveSource = BuildItemPath(&frame, LIST_WINDOWS_AND_SETUP_FOLDERS, key, value, source);
-    FormatItemKey(key, "Dest", n);
-    ReadItemValue(section, key, value);
-    const BOOL haveDestination = BuildItemPath(&frame, LIST_WINDOWS_AND_SETUP_FOLDERS, key, value, destination);
+    const BOOL haveSource = ReadItemPath(&frame, LIST_WINDOWS_AND_SETUP_FOLDERS, section, "Sorc", n, source);
+    const BOOL haveDestination = ReadItemPath(&frame, LIST_WINDOWS_AND_SETUP_FOLDERS, section, "Dest", n, destination);
     if (!haveSource || !haveDestination) {
       continue;
     }

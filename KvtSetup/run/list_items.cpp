@@ -41,8 +41,6 @@ const Selector *FindSelector(CHAR first, ListFolders folders) {
   return NULL;
 }
 
-}  // namespace
-
 INT ReadListCount(LPCSTR section) {
   INT count = 0;
   KVT_GetKvtSetupIniInt(section, "Count", &count);
@@ -67,10 +65,6 @@ void ReadWindowsDirectory(ListFrame *frame) {
 
 void FormatItemKey(LPSTR key, LPCSTR prefix, INT n) { wsprintfA(key, "%s%d", prefix, n); }
 
-void ReadItemValue(LPCSTR section, LPCSTR key, LPSTR value) {
-  KVT_GetKvtSetupIniString(section, key, value, LIST_VALUE_SIZE);
-}
-
 BOOL BuildItemPath(const ListFrame *frame, ListFolders folders, LPCSTR key, LPCSTR value, LPSTR path) {
   path[0] = '\0';
   const Selector *selector = FindSelector(value[0], folders);
@@ -93,4 +87,31 @@ BOOL BuildItemPath(const ListFrame *frame, ListFolders folders, LPCSTR key, LPCS
   }
   wsprintfA(path, "%s%s%s", folder, selector->middle, relative);
   return TRUE;
+}
+
+}  // namespace
+
+INT BeginList(LPCSTR entryLine, LPCSTR section) {
+  KVT_LogFileWrite("%s", entryLine);
+  return ReadListCount(section);
+}
+
+INT BeginPathList(LPCSTR entryLine, LPCSTR section, ListFrame *frame) {
+  const INT count = BeginList(entryLine, section);
+  ReadWindowsDirectory(frame);
+  return count;
+}
+
+void ReadItem(LPCSTR section, LPCSTR prefix, INT n, LPSTR value) {
+  CHAR key[LIST_KEY_SIZE];
+  FormatItemKey(key, prefix, n);
+  KVT_GetKvtSetupIniString(section, key, value, LIST_VALUE_SIZE);
+}
+
+BOOL ReadItemPath(const ListFrame *frame, ListFolders folders, LPCSTR section, LPCSTR prefix, INT n, LPSTR path) {
+  CHAR key[LIST_KEY_SIZE];
+  CHAR value[LIST_VALUE_SIZE];
+  FormatItemKey(key, prefix, n);
+  KVT_GetKvtSetupIniString(section, key, value, LIST_VALUE_SIZE);
+  return BuildItemPath(frame, folders, key, value, path);
 }

@@ -22,26 +22,24 @@ struct ListFrame {
   BOOL windowsKnown;  // FALSE when it did not fit its buffer
 };
 
-// Reads "Count" of `section` (logged) and gives the number of items to work
-// through: 0 for a missing, zero or negative count.
-INT ReadListCount(LPCSTR section);
+// Starts a list call: writes its entry line, reads "Count" of `section`
+// (logged) and gives the number of items to work through: 0 for a missing,
+// zero or negative count.
+INT BeginList(LPCSTR entryLine, LPCSTR section);
 
-// Reads the Windows directory into `frame`. One that does not fit is never
-// cut: an error line is logged and no path of the Windows folders is built
-// in this call.
-void ReadWindowsDirectory(ListFrame *frame);
+// The same for a list of path values, which also reads the Windows
+// directory once into `frame`. One that does not fit is never cut: an
+// error line is logged and no path of the Windows folders is built in
+// this call.
+INT BeginPathList(LPCSTR entryLine, LPCSTR section, ListFrame *frame);
 
-// "<prefix><n>", n in decimal without leading zeros, into `key`
-// (LIST_KEY_SIZE bytes).
-void FormatItemKey(LPSTR key, LPCSTR prefix, INT n);
+// Reads "<prefix><n>" of `section` (n in decimal without leading zeros)
+// into `value` (LIST_VALUE_SIZE bytes), logged as "key=value".
+void ReadItem(LPCSTR section, LPCSTR prefix, INT n, LPSTR value);
 
-// Reads the item key `key` of `section` into `value` (LIST_VALUE_SIZE bytes;
-// logged as "key=value").
-void ReadItemValue(LPCSTR section, LPCSTR key, LPSTR value);
-
-// Builds into `path` (LIST_PATH_SIZE bytes) the full path that `value` of
-// key `key` names. FALSE, with a log line naming the key and saying why,
-// when the value names no path of this list (no selector letter, the
-// empty text included), its folder is not known, or the path would be
-// longer than a log line can show.
-BOOL BuildItemPath(const ListFrame *frame, ListFolders folders, LPCSTR key, LPCSTR value, LPSTR path);
+// Reads "<prefix><n>" of `section` as ReadItem does and builds into `path`
+// (LIST_PATH_SIZE bytes) the full path that its value names. FALSE, with a
+// log line naming the key and saying why, when the value names no path of
+// this list (no folder letter, the empty text included), its folder is not
+// known, or the path would be longer than a log line can show.
+BOOL ReadItemPath(const ListFrame *frame, ListFolders folders, LPCSTR section, LPCSTR prefix, INT n, LPSTR path);

@@ -4,13 +4,10 @@
 #include "run/list_items.h"
 
 INT WINAPI KVT_DeleteRegList(void) {
-  KVT_LogFileWrite("KVT_DeleteRegList()");
-  const INT count = ReadListCount("DelReg");
+  const INT count = BeginList("KVT_DeleteRegList()", "DelReg");
   for (INT n = 1; n <= count; ++n) {
-    CHAR key[LIST_KEY_SIZE];
     CHAR value[LIST_VALUE_SIZE];
-    FormatItemKey(key, "DelReg", n);
-    ReadItemValue("DelReg", key, value);
+    ReadItem("DelReg", "DelReg", n, value);
     KVT_RegDeleteKey(value, 0);
   }
   return 1;

@@ -6,34 +6,26 @@
 #include "run/log_result.h"
 
 INT WINAPI KVT_DeleteOemxInfList(void) {
-  KVT_LogFileWrite("KVT_DeleteOemxInfList()");
-  const INT count = ReadListCount("DelOemInfPNF");
+  const INT count = BeginList("KVT_DeleteOemxInfList()", "DelOemInfPNF");
   INT result = 1;
   for (INT n = 1; n <= count; ++n) {
-    CHAR key[LIST_KEY_SIZE];
     CHAR section[LIST_VALUE_SIZE];
     CHAR name[LIST_VALUE_SIZE];
     CHAR data[LIST_VALUE_SIZE];
-    FormatItemKey(key, "DelInfSec", n);
-    ReadItemValue("DelOemInfPNF", key, section);
-    FormatItemKey(key, "DelInfKey", n);
-    ReadItemValue("DelOemInfPNF", key, name);
-    FormatItemKey(key, "DelInfDat", n);
-    ReadItemValue("DelOemInfPNF", key, data);
+    ReadItem("DelOemInfPNF", "DelInfSec", n, section);
+    ReadItem("DelOemInfPNF", "DelInfKey", n, name);
+    ReadItem("DelOemInfPNF", "DelInfDat", n, data);
     result = KVT_DeleteOemxInf(section, name, data);
   }
   return result;
 }
 
 INT WINAPI KVT_DeleteDeviceList(void) {
-  KVT_LogFileWrite("KVT_DeleteDeviceList()");
-  const INT count = ReadListCount("RemoveDevice");
+  const INT count = BeginList("KVT_DeleteDeviceList()", "RemoveDevice");
   INT result = 1;
   for (INT n = 1; n <= count; ++n) {
-    CHAR key[LIST_KEY_SIZE];
     CHAR hardwareId[LIST_VALUE_SIZE];
-    FormatItemKey(key, "HID", n);
-    ReadItemValue("RemoveDevice", key, hardwareId);
+    ReadItem("RemoveDevice", "HID", n, hardwareId);
     result = KVT_RemoveDevice(hardwareId);
     LogResult(result, "RemoveDevice(%s)", hardwareId);
   }
