@@ -42,4 +42,10 @@ std::optional<nlohmann::ordered_json> ReadJsonFile(const std::string &path, std:
   }
 }
 
+bool HasFormatVersion(const nlohmann::ordered_json &root, int64_t version) {
+  if (!root.is_object()) return false;
+  const auto found = root.find("version");
+  return found != root.end() && found->is_number_integer() && found->get<int64_t>() == version;
+}
+
 }  // namespace platform

@@ -19,4 +19,9 @@ bool WriteJsonFile(const std::string &path, const nlohmann::ordered_json &root);
 // "is not well-formed JSON at line 3".
 std::optional<nlohmann::ordered_json> ReadJsonFile(const std::string &path, std::string *problem = nullptr);
 
+// Whether `root` is an object whose "version" is the whole number
+// `version`. A number of another kind (a fraction, one too large) is no
+// version rather than one converted with undefined results.
+bool HasFormatVersion(const nlohmann::ordered_json &root, int64_t version);
+
 }  // namespace platform

@@ -70,8 +70,7 @@ std::optional<InstalledProfiles> ReadProfiles(const std::string &path, std::stri
     return std::nullopt;
   };
   try {
-    if (!root.is_object() || root.value("version", 0) != 1 || !root.contains("installed") ||
-        !root["installed"].is_array()) {
+    if (!HasFormatVersion(root, 1) || !root.contains("installed") || !root["installed"].is_array()) {
       return invalid("unknown version or no list");
     }
     InstalledProfiles profiles;

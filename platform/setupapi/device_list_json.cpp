@@ -51,7 +51,7 @@ std::string AnsiOfUtf8(const json &value) {
 }
 
 DeviceList ParseDevices(const json &root) {
-  Require(root.is_object() && root.value("version", 0) == kFormatVersion, "unknown version");
+  Require(HasFormatVersion(root, kFormatVersion), "unknown version");
   Require(root.contains("devices") && root["devices"].is_array(), "devices expected");
   DeviceList list;
   for (const json &entry : root["devices"]) {

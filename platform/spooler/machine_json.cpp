@@ -191,9 +191,7 @@ Form FormFromJson(const json &item) {
 
 SpoolerConfig ConfigFromJson(const json &root) {
   Require(root.is_object(), "object expected");
-  auto version = root.find("version");
-  Require(version != root.end() && version->is_number_integer() && version->get<int64_t>() == kFormatVersion,
-          "unknown version");
+  Require(HasFormatVersion(root, kFormatVersion), "unknown version");
   SpoolerConfig config;
   config.forms = BuiltinForms();
   for (const json &item : Array(root, "drivers")) {

@@ -137,6 +137,11 @@ TEST_F(MachineLoadTest, ErrorsNameTheFileAndTheLine) {
       {"spooler.json", "{\"version\": 920e671}", "spooler.json holds a number too large to read"},
       {"devices.json", "{\"version\": 1, \"devices\": [8888888888888888E888888880]}",
        "devices.json holds a number too large to read"},
+      // A version that is a number of another kind is no version.
+      {"devices.json", "{\"version\": 136E9, \"devices\": []}",
+       "devices.json is not a valid device list: unknown version"},
+      {"color_profiles.json", "{\"version\": 1.5, \"installed\": []}",
+       "color_profiles.json is not a valid list of installed profiles: unknown version or no list"},
       {"devices.json", "{\"version\": 1, \"devices\": [{\"instanceId\": \"X\"}]}",
        "devices.json is not a valid device list: device expected"},
       {"color_profiles.json", "{\"version\": 1, \"installed\": [\"a/b.icm\"]}",
