@@ -18,6 +18,32 @@ void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
 
+// Loads `path` into the machine: true when it was taken.
+bool Load(const std::string &path, std::string *problem) {
+#if KVT_MACHINE_FILE == 1
+  return platform::LoadSpooler(path, problem);
+#elif KVT_MACHINE_FILE == 2
+  std::optional<platform::setupapi::DeviceList> devices = platform::setupapi::ReadDevices(path, problem);
+  if (devices) platform::setupapi::UseDevices(std::move(*devices));
+  return devices.has_value();
+#else
+  std::optional<platform::mscms::InstalledProfiles> profiles = platform::mscms::ReadProfiles(path, problem);
+  if (profiles) platform::mscms::UseProfiles(std::move(*profiles));
+  return profiles.has_value();
+#endif
+}
+
+bool Save(const std::string &path) {
+  std::remove(path.c_str());
+#if KVT_MACHINE_FILE == 1
+  return platform::SaveSpooler(path);
+#elif KVT_MACHINE_FILE == 2
+  return platform::setupapi::SaveDevices(path);
+#else
+  return platform::mscms::SaveProfiles(path);
+#endif
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
