@@ -19,7 +19,7 @@ bool ReadJpeg(std::FILE *file, RgbImage &out, std::string &error, uint64_t maxPi
 
 // Reads the header of an open JPEG stream, which must stay open while the
 // decoder is used. Its sizes are those at which libjpeg decodes it scaled
-// by 1/8 to 8/8; the pixels are turned by the EXIF orientation and grey and
+// by 1/8 to 8/8 (but 7/8, slower than 8/8); the pixels are turned by the EXIF orientation and grey and
 // CMYK pictures converted, as by ReadJpeg. Null with a reason in `error`.
 std::unique_ptr<PictureDecoder> OpenJpeg(std::FILE *file, std::string &error,
                                          uint64_t maxPixels = kDefaultMaxPicturePixels);
