@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <fstream>
 #include <sstream>
 
 namespace kvt::bench {
@@ -42,16 +43,41 @@ ChildRun RunChild(const std::string &program, const std::vector<std::string> &ar
   return run;
 }
 
-std::string FindOnPath(const std::string &name) {
+namespace {
+
+std::vector<std::string> AllOnPath(const std::string &name) {
+  std::vector<std::string> found;
   const char *path = std::getenv("PATH");
-  if (!path) return "";
+  if (!path) return found;
   std::stringstream dirs(path);
   std::string dir;
   while (std::getline(dirs, dir, ':')) {
     const std::string candidate = (dir.empty() ? "." : dir) + "/" + name;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
+    if (access(candidate.c_str(), X_OK) == 0) found.push_back(candidate);
   }
-  return "";
+  return found;
+}
+
+bool IsCompiledProgram(const std::string &path) {
+  char head[4] = {};
+  std::ifstream file(path, std::ios::binary);
+  file.read(head, sizeof(head));
+  return file.gcount() == 4 && head[0] == 0x7F && head[1] == 'E' && head[2] == 'L' && head[3] == 'F';
+}
+
+}  // namespace
+
+std::string FindOnPath(const std::string &name) {
+  const std::vector<std::string> found = AllOnPath(name);
+  return found.empty() ? "" : found.front();
+}
+
+std::string FindProgramOnPath(const std::string &name) {
+  const std::vector<std::string> found = AllOnPath(name);
+  for (const std::string &candidate : found) {
+    if (IsCompiledProgram(candidate)) return candidate;
+  }
+  return found.empty() ? "" : found.front();
 }
 
 }  // namespace kvt::bench

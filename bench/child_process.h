@@ -19,4 +19,8 @@ ChildRun RunChild(const std::string &program, const std::vector<std::string> &ar
 // The first `name` on PATH that is an executable file, or "".
 std::string FindOnPath(const std::string &name);
 
+// As FindOnPath, but a compiled program is preferred over a script of the
+// same name earlier on PATH (a wrapper that may stand in for the tool).
+std::string FindProgramOnPath(const std::string &name);
+
 }  // namespace kvt::bench

@@ -1,13 +1,16 @@
 // Feeds arbitrary bytes to the PNG and JPEG readers, told apart by their
 // signature as kvtprint tells them. A picture read must be whole: its size
 // within the limit and its pixels exactly width * height * 3 bytes; a
-// refused one must say why. The limit is small so that a forged header
-// cannot make the fuzzer allocate gigabytes.
+// refused one must say why. Each input is also decoded at its smallest
+// size, as a picture much larger than its page is. The limit is small so
+// that a forged header cannot make the fuzzer allocate gigabytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "jpeg_file.h"
 #include "png_file.h"
@@ -31,12 +34,36 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   const bool png = size >= 8 && std::memcmp(data, "\x89PNG\r\n\x1a\n", 8) == 0;
   const bool read = png ? kvt::image::ReadPng(file, picture, error, kMaxPixels)
                         : kvt::image::ReadJpeg(file, picture, error, kMaxPixels);
-  std::fclose(file);
   if (read) {
     Require(uint64_t{picture.width} * picture.height <= kMaxPixels);
     Require(picture.pixels.size() == size_t{picture.width} * picture.height * 3);
   } else {
     Require(!error.empty());
   }
+  // The same bytes decoded at the smallest size offered, as a page much
+  // smaller than the picture asks for: the rows told must stay in order
+  // and within the picture, and the pixels within their memory.
+  std::rewind(file);
+  std::string openError;
+  std::unique_ptr<kvt::image::PictureDecoder> decoder =
+      png ? kvt::image::OpenPng(file, openError, kMaxPixels) : kvt::image::OpenJpeg(file, openError, kMaxPixels);
+  if (decoder != nullptr) {
+    const kvt::image::PictureSize smallest = decoder->Sizes().front();
+    Require(smallest.width <= decoder->FullSize().width && smallest.height <= decoder->FullSize().height);
+    std::vector<uint8_t> pixels(size_t{smallest.width} * smallest.height * 3);
+    uint32_t told = 0;
+    const bool decoded = decoder->Decode(
+        smallest, pixels.data(),
+        [&](uint32_t rows) {
+          Require(rows >= told && rows <= smallest.height);
+          told = rows;
+          return true;
+        },
+        openError);
+    Require(decoded ? told == smallest.height : !openError.empty());
+  } else {
+    Require(!openError.empty());
+  }
+  std::fclose(file);
   return 0;
 }

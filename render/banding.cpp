@@ -66,11 +66,11 @@ BOOL APIENTRY DrvNextBand(SURFOBJ *pso, POINTL *pptl) {
   }
   pdev->yNextBand += BAND_HEIGHT;
   const BOOL bLastBand = pdev->yNextBand >= pdev->cySurface;
-  if (!SendRows(pdev, pso, cRows, bLastBand)) {
+  // The rows are sent and the surface left white for the next band.
+  if (!SendRows(pdev, pso, cRows, bLastBand, TRUE)) {
     SetNoMoreBands(pptl);
     return FALSE;
   }
-  EraseSurfaceWhite(pso);
   if (bLastBand) {
     SetNoMoreBands(pptl);
   } else {

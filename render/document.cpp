@@ -71,7 +71,8 @@ BOOL APIENTRY DrvSendPage(SURFOBJ *pso) {
   if (pdev == NULL) {
     return FALSE;
   }
-  if (!SendRows(pdev, pso, pso->sizlBitmap.cy, TRUE)) {
+  // The non-banded finish leaves the surface as it is.
+  if (!SendRows(pdev, pso, pso->sizlBitmap.cy, TRUE, FALSE)) {
     return FALSE;
   }
   pdev->cPages++;

@@ -1,12 +1,15 @@
 #!/bin/sh
-# Installs what the package needs to build and test on Debian 12, as root.
+# Installs what the package needs to build and test on Debian 12, as root,
+# and the resize tools that the benchmarks measure kvtprint against
+# (vipsthumbnail from libvips-tools, convert from imagemagick).
 # A second run installs nothing and returns at once.
 set -eu
 
 packages="build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
   g++-mingw-w64-i686 wine wine32:i386
   libgtest-dev libgmock-dev googletest libbenchmark-dev
-  libpng-dev libjpeg-dev libexif-dev libcli11-dev nlohmann-json3-dev"
+  libpng-dev libjpeg-dev libexif-dev libcli11-dev nlohmann-json3-dev
+  libvips-tools imagemagick"
 
 missing=""
 for p in $packages; do

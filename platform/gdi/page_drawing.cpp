@@ -39,6 +39,29 @@ LONG Limit(LONG value) { return std::clamp(value, -PageDrawing::kMaxCoordinate, 
 
 }  // namespace
 
+void PictureRows::Publish(int rows) {
+  int current = ready_.load(std::memory_order_relaxed);
+  // Rows only ever become final; a failure stays a failure.
+  while (current != kFailed && rows > current &&
+         !ready_.compare_exchange_weak(current, rows, std::memory_order_release, std::memory_order_relaxed)) {
+  }
+  ready_.notify_all();
+}
+
+void PictureRows::Fail() {
+  ready_.store(kFailed, std::memory_order_release);
+  ready_.notify_all();
+}
+
+bool PictureRows::WaitFor(int rows) const {
+  for (;;) {
+    const int current = ready_.load(std::memory_order_acquire);
+    if (current == kFailed) return false;
+    if (current >= rows) return true;
+    ready_.wait(current, std::memory_order_acquire);
+  }
+}
+
 void PageDrawing::FillRect(const RECTL &rect, uint8_t red, uint8_t green, uint8_t blue) {
   Op op;
   op.kind = OpKind::Fill;

@@ -116,6 +116,21 @@ RECTL CornerBounds(const std::array<POINTFIX, 3> &c) {
           pixels(*std::max_element(xs, xs + 4)) + 1, pixels(*std::max_element(ys, ys + 4)) + 1};
 }
 
+// How many rows from the top of its picture the blt of `op` reads for the
+// page rows top .. bottom-1. Every filter reads, for destination row j,
+// source rows below (j + 1) * srcLen / dstLen, and interpolation one more;
+// a mirrored or turned picture may read any row.
+int PictureRowsRead(const PageDrawing::Op &op, LONG top, LONG bottom) {
+  const int all = op.picture->height;
+  if (op.kind == PageDrawing::OpKind::PlgBlt || op.dst.top > op.dst.bottom) return all;
+  const int64_t end = int64_t{std::min(bottom, op.dst.bottom)} - op.dst.top;
+  if (end <= 0 || top >= op.dst.bottom) return 0;
+  const int64_t srcLen = int64_t{op.src.bottom} - op.src.top;
+  const int64_t dstLen = int64_t{op.dst.bottom} - op.dst.top;
+  const int64_t rows = std::min(srcLen, (end * srcLen + dstLen - 1) / dstLen + 1);
+  return static_cast<int>(std::min<int64_t>(op.src.top + rows, all));
+}
+
 }  // namespace
 
 struct PrinterDC::Instance {
@@ -361,6 +376,12 @@ bool PrinterDC::RenderBand(const PageDrawing &page, POINTL origin) {
     }
     if (IsEmpty(Intersect(bounds, clip))) continue;
 
+    // A picture still arriving is drawn once the rows this band reads are
+    // there; the driver's hooks stay on this thread all the same.
+    if (op.picture->arriving != nullptr &&
+        !op.picture->arriving->WaitFor(PictureRowsRead(op, origin.y + clip.top, origin.y + clip.bottom))) {
+      return Fail("a picture's rows did not arrive");
+    }
     PictureSurface source(*op.picture);
     if (source.Object() == nullptr) return Fail("no memory for a picture's surface");
     CLIPOBJ clipObject{};

@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -838,6 +840,59 @@ TEST_F(BandPlayerTest, UnhookedPicturesAreDrawnByTheEngineThroughEveryPath) {
   EXPECT_EQ(Count(driver.calls, "PlgBlt"), 1u);
   EXPECT_EQ(Count(driver.calls, "StretchBlt"), 0u) << "HOOK_STRETCHBLT is not set";
   dc->EndDoc();
+}
+
+// A picture whose rows another thread writes and publishes one at a time,
+// slowly, each row poisoned until it is written: a band drawn from a row
+// before it was published would show the poison. Pictures shrunk, enlarged
+// and mirrored, through every blt, must come out as from the whole picture.
+TEST_F(BandPlayerTest, PicturesStillArrivingAreDrawnFromPublishedRowsOnly) {
+  auto whole = Gradient(7, 40);
+  // Four places that do not overlap, so that no blt hides another's pixels.
+  auto drawAll = [](platform::PageDrawing &drawing, const std::shared_ptr<const platform::Picture> &picture) {
+    ASSERT_TRUE(drawing.DrawPicture(picture, {0, 0, 7, 40}, {0, 0, 6, 26}, HALFTONE));               // shrunk
+    ASSERT_TRUE(drawing.DrawPicture(picture, {1, 3, 6, 12}, {6, 0, 12, 20}, HALFTONE));              // enlarged
+    ASSERT_TRUE(drawing.DrawPictureROP(picture, {0, 0, 7, 40}, {12, 35, 6, 20}, 0xCCCC, HALFTONE));  // mirrored
+    ASSERT_TRUE(drawing.DrawPictureParallelogram(picture, {0, 0, 7, 40}, {Fix(6, 26), Fix(6, 33), Fix(0, 26)}));
+  };
+
+  auto dc = Open();
+  ASSERT_TRUE(dc->StartDoc(u"Arriving"));
+  platform::PageDrawing reference;
+  drawAll(reference, whole);
+  ASSERT_TRUE(dc->PlayPage(reference));
+  const std::vector<uint8_t> expected = driver.page;
+
+  auto arriving = std::make_shared<platform::Picture>(*whole);
+  std::fill(arriving->rgb.data(), arriving->rgb.data() + arriving->rgb.size(), uint8_t{0x3C});
+  arriving->arriving = std::make_shared<platform::PictureRows>();
+  platform::PageDrawing drawing;
+  drawAll(drawing, arriving);
+  std::thread filler([&] {
+    const size_t rowBytes = size_t{7} * 3;
+    for (int row = 0; row < 40; ++row) {
+      std::this_thread::sleep_for(std::chrono::microseconds(300));
+      std::memcpy(arriving->rgb.data() + row * rowBytes, whole->rgb.data() + row * rowBytes, rowBytes);
+      arriving->arriving->Publish(row + 1);
+    }
+  });
+  const bool played = dc->PlayPage(drawing);
+  filler.join();
+  ASSERT_TRUE(played) << dc->Failure();
+  EXPECT_EQ(driver.page, expected);
+
+  // Rows that never come fail the page before the band that needs them.
+  auto failing = std::make_shared<platform::Picture>(*whole);
+  failing->arriving = std::make_shared<platform::PictureRows>();
+  failing->arriving->Publish(10);
+  failing->arriving->Fail();
+  platform::PageDrawing lost;
+  ASSERT_TRUE(lost.DrawPicture(failing, {0, 0, 7, 40}, {0, 0, 12, 35}, HALFTONE));
+  driver.bandTops.clear();
+  EXPECT_FALSE(dc->PlayPage(lost));
+  EXPECT_NE(dc->Failure().find("rows"), std::string::npos) << dc->Failure();
+  EXPECT_EQ(driver.bandTops.size(), 0u) << "the first band already needs rows 10 and 11";
+  dc->EndDoc(true);
 }
 
 TEST_F(BandPlayerTest, BadRecordingsAreRefusedWhenRecorded) {

@@ -1,6 +1,7 @@
 // The surface, document, page and band hooks end to end: the stream of a
 // banded page, band counts, aborts, failed writes at every call, a reset in
 // the middle of a document, and the blt hooks' halftoning.
+#include <algorithm>
 #include <cstring>
 
 #include "render_test_support.h"
@@ -239,6 +240,105 @@ TEST_F(BandingTest, AWriteFailureAtAnyCallOfATwoPageJob) {
         EXPECT_EQ((flStatus & PDEVF_ABORTED) != 0, aborts) << "call " << call << (shortWrite ? ", short" : "");
       }
     }
+  }
+}
+
+// The surface's bytes, padding included.
+std::vector<uint8_t> SurfaceBytes(SURFOBJ *pso) {
+  const auto *bits = static_cast<const uint8_t *>(pso->pvScan0);
+  return std::vector<uint8_t>(bits, bits + static_cast<size_t>(pso->lDelta) * pso->sizlBitmap.cy);
+}
+
+// The painted surface with its pixels made white: what a sent band leaves
+// for the next one (the erase touches pixels, never the rows' padding).
+std::vector<uint8_t> ErasedPixels(SURFOBJ *pso, std::vector<uint8_t> bytes) {
+  const size_t pixelBytes = static_cast<size_t>(pso->sizlBitmap.cx) * 3;
+  for (LONG y = 0; y < pso->sizlBitmap.cy; y++) {
+    std::fill_n(bytes.begin() + static_cast<ptrdiff_t>(y) * pso->lDelta, pixelBytes, 0xFF);
+  }
+  return bytes;
+}
+
+// What a band hook leaves in the surface: after a band that was sent, white
+// pixels everywhere, the lines below a short last band included; after a
+// band that was not, the band exactly as it was drawn, whether the user
+// cancelled at any of the band's checks or a write of its image or of the
+// page's end failed, outright or short. DrvSendPage erases nothing.
+TEST_F(BandingTest, ASentBandLeavesTheSurfaceWhiteAndALostOneLeavesItAsDrawn) {
+  const AppSettings settings = SettingsFor(kGeometries[8]);  // 1137 wide: 3 bytes of padding a row
+  auto newPage = [&](TestPdev &test) {
+    test.pdev()->cySurface = 250;  // bands of 100, 100 and 50 rows
+    StartJob();
+    POINTL ptl{};
+    EXPECT_TRUE(DrvStartDoc(test.pso(), nullptr, jobId_));
+    EXPECT_TRUE(DrvStartPage(test.pso()));
+    EXPECT_TRUE(DrvStartBanding(test.pso(), &ptl));
+  };
+  {
+    TestPdev test(hPrinter_, &settings.dm);
+    ASSERT_NE(test.pso()->lDelta, test.pso()->sizlBitmap.cx * 3);
+    newPage(test);
+    for (LONG top : {0, 100, 200}) {
+      test.PaintBand(top);
+      const std::vector<uint8_t> painted = SurfaceBytes(test.pso());
+      POINTL ptl{};
+      ASSERT_TRUE(DrvNextBand(test.pso(), &ptl)) << top;
+      EXPECT_TRUE(SurfaceBytes(test.pso()) == ErasedPixels(test.pso(), painted)) << "after the band at " << top;
+    }
+    DrvEndDoc(test.pso(), 0);
+    EndJob();
+  }
+  // Checks of the first band: 1 at its start, 2 before line 0, then one
+  // before every tenth line.
+  for (unsigned check : {1u, 2u, 3u, 6u, 11u}) {
+    TestPdev test(hPrinter_, &settings.dm);
+    newPage(test);
+    test.PaintBand(0);
+    const std::vector<uint8_t> painted = SurfaceBytes(test.pso());
+    platform::AbortAtCheck(check);
+    POINTL ptl{};
+    EXPECT_FALSE(DrvNextBand(test.pso(), &ptl)) << "check " << check;
+    platform::AbortAtCheck(0);
+    EXPECT_TRUE(SurfaceBytes(test.pso()) == painted) << "cancelled at check " << check;
+    DrvEndDoc(test.pso(), 0);
+    EndJob();
+  }
+  // Writes of a band: marker, code, length, pixels; of the last band the
+  // end of the page follows (marker, code).
+  struct LostWrite {
+    int band;
+    unsigned write;
+  };
+  for (platform::Fault kind : {platform::Fault::WritePrinter, platform::Fault::ShortWritePrinter}) {
+    for (LostWrite lost : {LostWrite{0, 1}, LostWrite{0, 4}, LostWrite{2, 4}, LostWrite{2, 5}, LostWrite{2, 6}}) {
+      TestPdev test(hPrinter_, &settings.dm);
+      newPage(test);
+      POINTL ptl{};
+      for (int band = 0; band < lost.band; band++) {
+        test.PaintBand(ptl.y);
+        ASSERT_TRUE(DrvNextBand(test.pso(), &ptl));
+      }
+      test.PaintBand(ptl.y);
+      const std::vector<uint8_t> painted = SurfaceBytes(test.pso());
+      platform::FailNthCall(kind, lost.write);
+      EXPECT_FALSE(DrvNextBand(test.pso(), &ptl));
+      platform::FailNthCall(kind, 0);
+      EXPECT_TRUE(test.pdev()->flStatus & PDEVF_ABORTED);
+      EXPECT_TRUE(SurfaceBytes(test.pso()) == painted) << "band " << lost.band << ", write " << lost.write;
+      DrvEndDoc(test.pso(), 0);
+      EndJob();
+    }
+  }
+  {
+    TestPdev test(hPrinter_, &settings.dm);
+    StartJob();
+    ASSERT_TRUE(DrvStartDoc(test.pso(), nullptr, jobId_));
+    test.PaintBand(0);
+    const std::vector<uint8_t> painted = SurfaceBytes(test.pso());
+    ASSERT_TRUE(DrvSendPage(test.pso()));
+    EXPECT_TRUE(SurfaceBytes(test.pso()) == painted);
+    DrvEndDoc(test.pso(), 0);
+    EndJob();
   }
 }
 

@@ -6,11 +6,18 @@
 
 #include <platform/testing.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <limits>
+#include <memory>
 
 #include "decoded_job.h"
 #include "jpeg_file.h"
+#include "page_layout.h"
+#include "picture_decoder.h"
+#include "picture_file.h"
 #include "png_file.h"
 #include "print_machine.h"
 #include "test_page.h"
@@ -248,6 +255,90 @@ TEST_F(KvtprintProgram, UnreadablePictureFailsAndLeavesNoOutput) {
   ProgramRun missing = RunProgram(KVTPRINT_PROGRAM, {dir_.File("absent.jpg"), "-o", out});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.err, "kvtprint: cannot read " + dir_.File("absent.jpg") + ": the file does not exist\n");
+}
+
+// Peak signal-to-noise ratio of two pages, in decibels (infinite when
+// they are the same).
+double Psnr(const RgbImage &a, const RgbImage &b) {
+  EXPECT_EQ(a.pixels.size(), b.pixels.size());
+  double squares = 0;
+  for (size_t i = 0; i < std::min(a.pixels.size(), b.pixels.size()); ++i) {
+    const double d = double(a.pixels[i]) - double(b.pixels[i]);
+    squares += d * d;
+  }
+  if (squares == 0) return std::numeric_limits<double>::infinity();
+  return 10.0 * std::log10(255.0 * 255.0 / (squares / double(a.pixels.size())));
+}
+
+// A JPEG much larger than its page is decoded scaled by libjpeg, which
+// changes the page's pixels a little: they must stay within 40 dB of the
+// page printed from the whole decoded picture, as kvtprint printed every
+// JPEG before. That page is printed here from a PNG of the JPEG's full
+// decode, which kvtprint cannot scale. Scales 4/8 (libjpeg's fast half
+// size), 5/8 and 6/8, fill and fit, with and without border, and a picture
+// turned by its EXIF orientation.
+TEST_F(KvtprintProgram, ScaledDecodingStaysWithinFortyDecibelsOfTheWholePicture) {
+  struct Case {
+    uint32_t width, height;
+    uint16_t orientation;
+    std::vector<std::string> options;
+    LONG pageWidth, pageHeight;  // the printable area the options select
+  };
+  const Case cases[] = {
+      {3200, 2400, 1, {"--paper", "small"}, 1516, 1137},
+      {2400, 1800, 1, {"--paper", "small", "--fit"}, 1516, 1137},
+      {3000, 2200, 6, {"--paper", "3.5x5", "--border"}, 1332, 1936},
+      {4000, 2700, 1, {"--paper", "postcard"}, 2466, 1664},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << ", orientation " << c.orientation);
+    std::string error;
+    const std::string plain = dir_.File("plain.jpg");
+    ASSERT_TRUE(image::WriteJpeg(plain, PhotoLike(c.width, c.height), 90, error)) << error;
+    const std::string photo = dir_.File("photo.jpg");
+    WriteBytes(photo, WithExifOrientation(ReadBytes(plain), c.orientation));
+    // The case must really be decoded scaled.
+    std::unique_ptr<image::PictureDecoder> decoder = image::OpenPicture(photo, error);
+    ASSERT_NE(decoder, nullptr) << error;
+    const print::Placement placement = std::find(c.options.begin(), c.options.end(), "--fit") != c.options.end()
+                                           ? print::Placement::Fit
+                                           : print::Placement::Fill;
+    const image::PictureSize decoded = print::SizeToDecode(decoder->Sizes(), c.pageWidth, c.pageHeight, placement);
+    EXPECT_NE(decoded, decoder->FullSize());
+    // The whole picture, decoded as kvtprint decoded every JPEG before.
+    RgbImage whole;
+    ASSERT_TRUE(image::LoadPicture(photo, whole, error)) << error;
+    const std::string wholePng = SavePicture(whole, "whole.png");
+    std::vector<std::string> scaledArgs = {photo}, wholeArgs = {wholePng};
+    scaledArgs.insert(scaledArgs.end(), c.options.begin(), c.options.end());
+    wholeArgs.insert(wholeArgs.end(), c.options.begin(), c.options.end());
+    DecodedJob scaled = Print(scaledArgs);
+    DecodedJob reference = Print(wholeArgs);
+    ASSERT_EQ(scaled.pages.size(), 1u);
+    ASSERT_EQ(reference.pages.size(), 1u);
+    ASSERT_EQ(scaled.pages[0].pixels.width, uint32_t(c.pageWidth));
+    ASSERT_EQ(reference.pages[0].pixels.width, uint32_t(c.pageWidth));
+    const double psnr = Psnr(scaled.pages[0].pixels, reference.pages[0].pixels);
+    EXPECT_GE(psnr, 40.0);
+    RecordProperty("psnr_" + std::to_string(c.width) + "x" + std::to_string(c.height), std::to_string(psnr));
+  }
+}
+
+// The pages of a job share one picture memory, larger pictures after
+// smaller ones and the other way round: each page is exactly the page that
+// its picture prints alone.
+TEST_F(KvtprintProgram, EveryPageOfAJobIsThePageItsPictureMakesAlone) {
+  std::string error;
+  const std::vector<std::string> pictures = {
+      SavePicture(PhotoLike(3000, 2000), "large.jpg"), SavePicture(ColourBars(300, 200), "small.png"),
+      SavePicture(PhotoLike(1200, 1700), "tall.jpg"), SavePicture(PhotoLike(3400, 2600), "larger.jpg")};
+  DecodedJob job = Print(pictures);
+  ASSERT_EQ(job.pages.size(), pictures.size());
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    DecodedJob alone = Print({pictures[i]});
+    ASSERT_EQ(alone.pages.size(), 1u);
+    EXPECT_TRUE(job.pages[i].pixels.pixels == alone.pages[0].pixels.pixels) << pictures[i];
+  }
 }
 
 TEST_F(KvtprintProgram, UsageErrorsExitWithTwo) {

@@ -1,6 +1,9 @@
-// Fill and fit placement of a picture on the printable area, and the
-// orientation a picture asks for.
+// Fill and fit placement of a picture on the printable area, the
+// orientation a picture asks for, and the size a picture is decoded at.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
 
 #include "page_layout.h"
 
@@ -86,6 +89,74 @@ TEST(LayoutRounding, BothPlacementsStayInsideAreaAndPicture) {
           } else {
             EXPECT_LE(std::abs(l.destination.left - (aw - l.destination.right)), 1);
             EXPECT_LE(std::abs(l.destination.top - (ah - l.destination.bottom)), 1);
+          }
+        }
+      }
+    }
+  }
+}
+
+// The sizes at which libjpeg decodes a picture of width x height scaled by
+// n/8, smallest first.
+std::vector<image::PictureSize> JpegSizes(uint32_t width, uint32_t height) {
+  std::vector<image::PictureSize> sizes;
+  for (uint32_t n = 1; n <= 8; ++n) sizes.push_back({(width * n + 7) / 8, (height * n + 7) / 8});
+  return sizes;
+}
+
+TEST(SizeToDecode, TheSmallestSizeThatStillCoversThePage) {
+  // 4000x3000 filling 2466x1664 needs 2466 columns of 4000 (n >= 4.93):
+  // 5/8 gives 2500x1875, whose 1687 middle rows cover the 1664.
+  EXPECT_EQ(SizeToDecode(JpegSizes(4000, 3000), 2466, 1664, Placement::Fill), (image::PictureSize{2500, 1875}));
+  // Fitting, the whole picture must cover 2219x1664: 1664 of 3000 rows
+  // (n >= 4.44) gives 5/8 as well; 4/8 would leave 1500 rows for 1664.
+  EXPECT_EQ(SizeToDecode(JpegSizes(4000, 3000), 2466, 1664, Placement::Fit), (image::PictureSize{2500, 1875}));
+  // 8000x6000 needs 3/8; 6000x4000 needs 4/8, libjpeg's fast half size.
+  EXPECT_EQ(SizeToDecode(JpegSizes(8000, 6000), 2466, 1664, Placement::Fill), (image::PictureSize{3000, 2250}));
+  EXPECT_EQ(SizeToDecode(JpegSizes(6000, 4000), 2466, 1664, Placement::Fill), (image::PictureSize{3000, 2000}));
+  // Twice the page, or a pixel less (libjpeg rounds up): half size is the
+  // page itself.
+  EXPECT_EQ(SizeToDecode(JpegSizes(4932, 3328), 2466, 1664, Placement::Fill), (image::PictureSize{2466, 1664}));
+  EXPECT_EQ(SizeToDecode(JpegSizes(4931, 3328), 2466, 1664, Placement::Fill), (image::PictureSize{2466, 1664}));
+  // Two pixels less: half size would have to be enlarged.
+  EXPECT_EQ(SizeToDecode(JpegSizes(4930, 3328), 2466, 1664, Placement::Fill), (image::PictureSize{3082, 2080}));
+}
+
+TEST(SizeToDecode, PicturesNoLargerThanThePageAreDecodedWhole) {
+  EXPECT_EQ(SizeToDecode(JpegSizes(2466, 1664), 2466, 1664, Placement::Fill), (image::PictureSize{2466, 1664}));
+  EXPECT_EQ(SizeToDecode(JpegSizes(800, 600), 2466, 1664, Placement::Fill), (image::PictureSize{800, 600}));
+  EXPECT_EQ(SizeToDecode(JpegSizes(1, 1), 2466, 1664, Placement::Fit), (image::PictureSize{1, 1}));
+  // A PNG has one size, its own.
+  EXPECT_EQ(SizeToDecode({{9000, 9000}}, 1137, 1516, Placement::Fill), (image::PictureSize{9000, 9000}));
+}
+
+// Whatever size is chosen, the page shows the picture in the same place as
+// from the full size, and never enlarges a picture that could be shrunk.
+TEST(SizeToDecode, ThePageKeepsItsPlacesAndOnlyShrinks) {
+  for (uint32_t pw : {1u, 9u, 1200u, 2467u, 4000u, 5999u, 8000u}) {
+    for (uint32_t ph : {1u, 7u, 1000u, 1663u, 3000u, 6001u}) {
+      for (auto [aw, ah] : {std::pair{1137, 1516}, std::pair{2466, 1664}, std::pair{1664, 2466}}) {
+        for (Placement p : {Placement::Fill, Placement::Fit}) {
+          SCOPED_TRACE(testing::Message() << pw << "x" << ph << " on " << aw << "x" << ah);
+          const std::vector<image::PictureSize> sizes = JpegSizes(pw, ph);
+          const image::PictureSize chosen = SizeToDecode(sizes, aw, ah, p);
+          const PictureLayout full = LayoutPicture(pw, ph, aw, ah, p);
+          const PictureLayout decoded = LayoutDecodedPicture(sizes.back(), chosen, aw, ah, p);
+          EXPECT_EQ(decoded.destination, full.destination);
+          EXPECT_LE(decoded.source.right, chosen.width);
+          EXPECT_LE(decoded.source.bottom, chosen.height);
+          if (chosen == sizes.back()) {
+            EXPECT_EQ(decoded.source, full.source);
+            continue;
+          }
+          EXPECT_GE(decoded.source.Width(), decoded.destination.Width());
+          EXPECT_GE(decoded.source.Height(), decoded.destination.Height());
+          // The next smaller size would not have covered the page.
+          const size_t index = static_cast<size_t>(std::find(sizes.begin(), sizes.end(), chosen) - sizes.begin());
+          if (index > 0) {
+            const PictureLayout smaller = LayoutDecodedPicture(sizes.back(), sizes[index - 1], aw, ah, p);
+            EXPECT_TRUE(smaller.source.Width() < smaller.destination.Width() ||
+                        smaller.source.Height() < smaller.destination.Height());
           }
         }
       }

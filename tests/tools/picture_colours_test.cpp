@@ -1,7 +1,8 @@
 // Pictures read the way they look: every PNG colour layout with its true
 // colours (16-bit samples scaled, not gamma-encoded; transparency over
 // white), JPEG pictures turned by their EXIF orientation and converted
-// from CMYK, and damaged files of either kind refused with a reason.
+// from CMYK, at their full size and at the sizes libjpeg decodes them
+// scaled, and damaged files of either kind refused with a reason.
 #include <gtest/gtest.h>
 #include <png.h>
 
@@ -11,11 +12,16 @@
 
 #include <jpeglib.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "jpeg_file.h"
+#include "orientation.h"
+#include "picture_decoder.h"
 #include "picture_file.h"
+#include "png_file.h"
 #include "test_support.h"
 
 namespace kvt::image {
@@ -23,6 +29,7 @@ namespace {
 
 using test::ReadBytes;
 using test::TempDir;
+using test::WithExifOrientation;
 using test::WriteBytes;
 
 // A PNG as libpng's classic writer makes it, with no colour-space chunk.
@@ -153,25 +160,6 @@ std::vector<uint8_t> RedBlueJpeg(const TempDir &dir, J_COLOR_SPACE inks = JCS_UN
   return ReadBytes(path);
 }
 
-// An APP1 EXIF block holding only the orientation, put right after SOI.
-std::vector<uint8_t> WithOrientation(std::vector<uint8_t> jpeg, uint16_t orientation, bool bigEndian) {
-  std::vector<uint8_t> tiff =
-      bigEndian
-          ? std::vector<uint8_t>{'M',  'M',  0, 42, 0, 0, 0, 8, 0, 1,
-                                 0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, static_cast<uint8_t>(orientation),
-                                 0,    0,    0, 0,  0, 0}
-          : std::vector<uint8_t>{
-                'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, static_cast<uint8_t>(orientation),
-                0,   0,   0,  0, 0, 0, 0};
-  std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
-  app1.insert(app1.end(), tiff.begin(), tiff.end());
-  const size_t length = app1.size() - 2;
-  app1[2] = static_cast<uint8_t>(length >> 8);
-  app1[3] = static_cast<uint8_t>(length);
-  jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
-  return jpeg;
-}
-
 bool Reddish(Rgb c) { return c.r > 200 && c.g < 60 && c.b < 60; }
 bool Bluish(Rgb c) { return c.b > 200 && c.r < 60 && c.g < 60; }
 
@@ -191,7 +179,7 @@ TEST(PictureColours, JpegsAreTurnedByTheirExifOrientation) {
   for (const Case &c : cases) {
     for (bool bigEndian : {false, true}) {
       SCOPED_TRACE(testing::Message() << "orientation " << c.orientation << (bigEndian ? " MM" : " II"));
-      WriteBytes(dir.File("turned.jpg"), WithOrientation(plain, c.orientation, bigEndian));
+      WriteBytes(dir.File("turned.jpg"), WithExifOrientation(plain, c.orientation, bigEndian));
       RgbImage got;
       std::string error;
       ASSERT_TRUE(LoadPicture(dir.File("turned.jpg"), got, error)) << error;
@@ -253,6 +241,113 @@ TEST(PictureColours, DamagedFilesAreRefusedWithTheirCause) {
     RgbImage got;
     EXPECT_FALSE(LoadPicture(dir.File("damaged"), got, error)) << c.name;
     EXPECT_EQ(error.rfind(c.reason, 0), 0u) << c.name << ": " << error;
+    // Decoded at its smallest size, as for a page much smaller than the
+    // picture, the damage is found all the same.
+    error.clear();
+    std::unique_ptr<PictureDecoder> decoder = OpenPicture(dir.File("damaged"), error);
+    if (decoder != nullptr) {
+      const PictureSize smallest = decoder->Sizes().front();
+      std::vector<uint8_t> pixels(size_t{smallest.width} * smallest.height * 3);
+      EXPECT_FALSE(decoder->Decode(smallest, pixels.data(), {}, error)) << c.name;
+    }
+    EXPECT_EQ(error.rfind(c.reason, 0), 0u) << c.name << " at the smallest size: " << error;
+  }
+}
+
+// A picture with detail everywhere, so that any pixel put in the wrong
+// place shows.
+RgbImage Textured(uint32_t width, uint32_t height) {
+  RgbImage picture(width, height);
+  for (uint32_t y = 0; y < height; ++y) {
+    for (uint32_t x = 0; x < width; ++x) {
+      picture.Set(x, y, {uint8_t(x * 255 / width), uint8_t(y * 255 / height), uint8_t((x * 37 + y * 91) % 256)});
+    }
+  }
+  return picture;
+}
+
+// Decoded at any size (libjpeg scaling by n/8 while it decodes), a picture
+// is turned exactly as the plain file decoded at that size and then turned
+// by Oriented(): every orientation, every size. Rows are told top first as
+// they become final where the orientation keeps the stored rows in order
+// (1 and 2); otherwise once, when all are there.
+TEST(PictureColours, JpegsDecodedAtAnySizeAreTurnedAsAWholePicture) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(WriteJpeg(dir.File("plain.jpg"), Textured(61, 37), 90, error)) << error;
+  const std::vector<uint8_t> plain = ReadBytes(dir.File("plain.jpg"));
+  std::unique_ptr<PictureDecoder> stored = OpenPicture(dir.File("plain.jpg"), error);
+  ASSERT_NE(stored, nullptr) << error;
+  std::vector<PictureSize> storedSizes = stored->Sizes();
+  // libjpeg's sizes, rounded up, for n/8 but 7/8, which is slower than 8/8.
+  const std::vector<uint32_t> eighths = {1, 2, 3, 4, 5, 6, 8};
+  ASSERT_EQ(storedSizes.size(), eighths.size());
+  for (size_t i = 0; i < eighths.size(); ++i) {
+    const uint32_t n = eighths[i];
+    EXPECT_EQ(storedSizes[i], (PictureSize{(61 * n + 7) / 8, (37 * n + 7) / 8})) << n << "/8";
+  }
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    WriteBytes(dir.File("turned.jpg"), WithExifOrientation(plain, static_cast<uint16_t>(orientation), orientation % 2));
+    for (size_t i = 0; i < storedSizes.size(); ++i) {
+      SCOPED_TRACE(testing::Message() << "orientation " << orientation << ", size " << i);
+      std::unique_ptr<PictureDecoder> asStored = OpenPicture(dir.File("plain.jpg"), error);
+      std::unique_ptr<PictureDecoder> turned = OpenPicture(dir.File("turned.jpg"), error);
+      ASSERT_NE(asStored, nullptr) << error;
+      ASSERT_NE(turned, nullptr) << error;
+      RgbImage want;
+      want.width = storedSizes[i].width;
+      want.height = storedSizes[i].height;
+      want.pixels.resize(want.RowBytes() * want.height);
+      ASSERT_TRUE(asStored->Decode(storedSizes[i], want.pixels.data(), {}, error)) << error;
+      want = Oriented(std::move(want), orientation);
+      const PictureSize size = turned->Sizes()[i];
+      ASSERT_EQ(size, (PictureSize{want.width, want.height}));
+      std::vector<uint8_t> got(size_t{size.width} * size.height * 3, 0x5A);
+      std::vector<uint32_t> told;
+      ASSERT_TRUE(turned->Decode(
+          size, got.data(),
+          [&](uint32_t rows) {
+            told.push_back(rows);
+            return true;
+          },
+          error))
+          << error;
+      EXPECT_TRUE(got == want.pixels);
+      ASSERT_FALSE(told.empty());
+      EXPECT_EQ(told.back(), size.height);
+      EXPECT_TRUE(std::is_sorted(told.begin(), told.end()));
+      if (orientation > 2) {
+        EXPECT_EQ(told.size(), 1u);
+      }
+    }
+  }
+}
+
+TEST(PictureColours, ADecodingIsDoneOnceAtAnOfferedSizeAndCanBeStopped) {
+  TempDir dir;
+  std::string error;
+  ASSERT_TRUE(WriteJpeg(dir.File("tall.jpg"), Textured(40, 300), 90, error)) << error;
+  ASSERT_TRUE(WritePng(dir.File("tall.png"), Textured(40, 300), error)) << error;
+  for (const char *name : {"tall.jpg", "tall.png"}) {
+    SCOPED_TRACE(name);
+    std::unique_ptr<PictureDecoder> decoder = OpenPicture(dir.File(name), error);
+    ASSERT_NE(decoder, nullptr) << error;
+    EXPECT_EQ(decoder->FullSize(), (PictureSize{40, 300}));
+    std::vector<uint8_t> pixels(40 * 300 * 3);
+    EXPECT_FALSE(decoder->Decode({41, 300}, pixels.data(), {}, error)) << "not a size it offers";
+    // Stopped after the first rows it tells: it says so and tells no more.
+    int calls = 0;
+    EXPECT_FALSE(decoder->Decode(
+        decoder->FullSize(), pixels.data(),
+        [&](uint32_t rows) {
+          ++calls;
+          EXPECT_LT(rows, 300u);
+          return false;
+        },
+        error));
+    EXPECT_EQ(error, "stopped");
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(decoder->Decode(decoder->FullSize(), pixels.data(), {}, error)) << "a decoder decodes once";
   }
 }
 

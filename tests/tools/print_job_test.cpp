@@ -1,6 +1,7 @@
 // A print job run in this process on the built-in machine: band progress,
-// and what a failing spooler write or band buffer does to the job and to
-// the file it was meant to replace.
+// and what a failing spooler write or band buffer, or a picture found
+// damaged while its page is played, does to the job and to the file it was
+// meant to replace.
 #include <gtest/gtest.h>
 
 #include <platform/testing.h>
@@ -9,6 +10,7 @@
 
 #include "decoded_job.h"
 #include "job_file.h"
+#include "jpeg_file.h"
 #include "print_job.h"
 #include "print_machine.h"
 #include "test_support.h"
@@ -103,6 +105,66 @@ TEST_F(PrintJobInProcess, FailedBandBufferFailsTheJob) {
   JobOutcome outcome = RunIntoKeptFile(request_.outputPath);
   EXPECT_FALSE(outcome.ok);
   EXPECT_EQ(outcome.error, "printing page 1 failed: out of memory");
+  ExpectOnlyTheKeptFile(request_.outputPath);
+}
+
+// A picture is decoded while its page is played, so a damage near its end
+// is found after bands of the page have been sent: the job fails for that
+// reason all the same, and the file it was to replace is kept. Likewise
+// for a picture decoded scaled and for one turned by its EXIF orientation.
+TEST_F(PrintJobInProcess, APictureFoundDamagedWhileItsPageIsPlayedFailsTheJob) {
+  std::string error;
+  test::TempDir pictures;  // apart from the output's folder, which must stay as it was
+  const std::string plain = pictures.File("plain.jpg");
+  ASSERT_TRUE(image::WriteJpeg(plain, test::PhotoLike(3000, 2000), 90, error)) << error;
+  const std::vector<uint8_t> bytes = test::ReadBytes(plain);
+  struct Case {
+    const char *name;
+    std::vector<uint8_t> bytes;
+    const char *reason;
+  };
+  // A marker in the middle of the scan's data, where none can be.
+  std::vector<uint8_t> corrupt = bytes;
+  corrupt[bytes.size() * 9 / 10] = 0xFF;
+  corrupt[bytes.size() * 9 / 10 + 1] = 0xD5;
+  const Case cases[] = {
+      {"cut near its end",
+       {bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(bytes.size() * 9 / 10)},
+       "the file is cut short"},
+      {"damaged near its end", corrupt, "the file is damaged ("},
+      {"cut and turned",
+       test::WithExifOrientation({bytes.begin(), bytes.begin() + static_cast<ptrdiff_t>(bytes.size() * 9 / 10)}, 6),
+       "the file is cut short"},
+  };
+  for (PaperKind paper : {PaperKind::Postcard, PaperKind::Small}) {  // decoded whole, and at 4/8
+    for (const Case &c : cases) {
+      SCOPED_TRACE(testing::Message() << c.name << (paper == PaperKind::Small ? ", small" : ", post card"));
+      const std::string picture = pictures.File("photo.jpg");
+      test::WriteBytes(picture, c.bytes);
+      request_.pictures = {picture};
+      request_.settings.paper = paper;
+      JobOutcome outcome = RunIntoKeptFile(request_.outputPath);
+      EXPECT_FALSE(outcome.ok);
+      EXPECT_EQ(outcome.pages, 0);
+      EXPECT_EQ(outcome.error.rfind("cannot read " + picture + ": " + c.reason, 0), 0u) << outcome.error;
+      ExpectOnlyTheKeptFile(request_.outputPath);
+    }
+  }
+}
+
+// A write that fails while the picture is still being decoded is the
+// output's fault, not the picture's: the decoding is stopped, and the job
+// ends at once with the output's error.
+TEST_F(PrintJobInProcess, AFailedWriteWhileThePictureIsDecodedIsTheOutputsFault) {
+  std::string error;
+  test::TempDir pictures;
+  const std::string picture = pictures.File("photo.jpg");
+  ASSERT_TRUE(image::WriteJpeg(picture, test::PhotoLike(2466, 1664), 90, error)) << error;
+  request_.pictures = {picture};
+  platform::FailNthCall(platform::Fault::WritePrinter, 13);  // the first band's pixels
+  JobOutcome outcome = RunIntoKeptFile(request_.outputPath);
+  EXPECT_FALSE(outcome.ok);
+  EXPECT_EQ(outcome.error, "cannot write " + request_.outputPath + ": the device could not be written");
   ExpectOnlyTheKeptFile(request_.outputPath);
 }
 

@@ -1,6 +1,9 @@
 // Scratch folders and child processes for the tools' tests.
 #include "test_support.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <fcntl.h>
 #include <csignal>
 #include <sys/wait.h>
@@ -88,6 +91,44 @@ std::vector<uint8_t> ReadBytes(const std::string &path) {
 void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> WithExifOrientation(std::vector<uint8_t> jpeg, uint16_t orientation, bool bigEndian) {
+  std::vector<uint8_t> tiff =
+      bigEndian
+          ? std::vector<uint8_t>{'M',  'M',  0, 42, 0, 0, 0, 8, 0, 1,
+                                 0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, static_cast<uint8_t>(orientation),
+                                 0,    0,    0, 0,  0, 0}
+          : std::vector<uint8_t>{
+                'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3, 0, 1, 0, 0, 0, static_cast<uint8_t>(orientation),
+                0,   0,   0,  0, 0, 0, 0};
+  std::vector<uint8_t> app1 = {0xFF, 0xE1, 0, 0, 'E', 'x', 'i', 'f', 0, 0};
+  app1.insert(app1.end(), tiff.begin(), tiff.end());
+  const size_t length = app1.size() - 2;
+  app1[2] = static_cast<uint8_t>(length >> 8);
+  app1[3] = static_cast<uint8_t>(length);
+  jpeg.insert(jpeg.begin() + 2, app1.begin(), app1.end());
+  return jpeg;
+}
+
+image::RgbImage PhotoLike(uint32_t width, uint32_t height) {
+  image::RgbImage photo(width, height);
+  uint32_t noise = 12345;
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t *p = photo.Row(y);
+    for (uint32_t x = 0; x < width; ++x, p += 3) {
+      noise = noise * 1664525u + 1013904223u;
+      const int grain = static_cast<int>(noise >> 28) - 8;
+      const double fx = static_cast<double>(x) / width, fy = static_cast<double>(y) / height;
+      auto channel = [&](double v) {
+        return static_cast<uint8_t>(std::clamp(static_cast<int>(v * 255.0) + grain, 0, 255));
+      };
+      p[0] = channel(0.5 + 0.5 * std::sin(6.0 * fx + 2.0 * fy));
+      p[1] = channel(fy);
+      p[2] = channel(0.5 + 0.5 * std::cos(9.0 * fx * fy));
+    }
+  }
+  return photo;
 }
 
 }  // namespace kvt::test

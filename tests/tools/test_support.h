@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "rgb_image.h"
+
 namespace kvt::test {
 
 class TempDir {
@@ -32,6 +34,14 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::string &program, const std::vector<std::string> &args, const std::string &input = "");
 
 std::vector<uint8_t> ReadBytes(const std::string &path);
+
+// The JPEG with an APP1 EXIF block holding only the orientation put right
+// after its SOI, in either byte order.
+std::vector<uint8_t> WithExifOrientation(std::vector<uint8_t> jpeg, uint16_t orientation, bool bigEndian = false);
+
+// A picture that compresses like a photograph: smooth colour gradients
+// with a fine deterministic grain.
+image::RgbImage PhotoLike(uint32_t width, uint32_t height);
 void WriteBytes(const std::string &path, const std::vector<uint8_t> &bytes);
 
 }  // namespace kvt::test

@@ -1,6 +1,9 @@
-// libjpeg behind the image helpers. libjpeg reports errors through an exit
-// hook that must not return; ours longjmps back into a small guarded
-// function that holds no objects with destructors, so nothing is skipped.
+// libjpeg behind the image helpers. A picture is decoded at the size its
+// reader asks for, libjpeg scaling it by n/8 while it decodes, and each row
+// goes straight to its place in the picture as seen. libjpeg reports errors
+// through an exit hook that must not return; ours longjmps back into a small
+// guarded function that holds no objects with destructors, so nothing is
+// skipped.
 //
 // A decoder warning (a cut file, damaged data) is an error here: libjpeg
 // would fill what it could not decode with grey and carry on, and that grey
@@ -22,6 +25,7 @@
 #include <vector>
 
 #include "orientation.h"
+#include "picture_decoder.h"
 #include "stdio_file.h"
 
 namespace kvt::image {
@@ -65,6 +69,12 @@ std::string ReadFailure(const j_decompress_ptr info, const JpegError &error) {
 }
 
 constexpr unsigned kExifMarker = JPEG_APP0 + 1;
+// libjpeg scales while decoding by scale/8.
+constexpr unsigned kScaleDenominator = 8;
+// libjpeg decodes at 7/8 more slowly than at full size (its 7- and 14-point
+// transforms have no vector code), and 7/8 changes a picture the most
+// where the engine then shrinks it only a little: it is not offered.
+constexpr unsigned kSlowerThanWhole = 7;
 constexpr size_t kExifHeader = 6;  // "Exif\0\0"
 
 // The EXIF orientation (1..8) in the markers libjpeg kept, or 1.
@@ -130,16 +140,52 @@ bool GuardedReadHeader(Decompressor *d, std::FILE *file) {
   return true;
 }
 
-// Decodes into `pixels` (RGB rows of `rowBytes`); CMYK rows pass through
-// `cmykRow` (width * 4 bytes) on the way.
-bool GuardedDecode(Decompressor *d, uint8_t *pixels, size_t rowBytes, uint8_t *cmykRow) {
+// The stored size of the decoded picture at scale/8, as libjpeg works it out.
+bool GuardedScaledSize(Decompressor *d, unsigned scale, JDIMENSION *width, JDIMENSION *height) {
+  if (setjmp(d->error.jump)) return false;
+  d->info.scale_num = scale;
+  d->info.scale_denom = kScaleDenominator;
+  jpeg_calc_output_dimensions(&d->info);
+  *width = d->info.output_width;
+  *height = d->info.output_height;
+  return true;
+}
+
+// Where decoded rows go. Rows that land whole in the picture as seen are
+// decoded there directly; the others pass through `row` (width * 3 bytes).
+// CMYK rows pass through `cmykRow` (width * 4 bytes) on the way.
+struct DecodeTarget {
+  const OrientedRows *rows;
+  uint8_t *row;
+  uint8_t *cmykRow;
+  const RowsDone *rowsDone;
+  uint32_t seenHeight;
+  bool stopped;
+};
+
+// Rows between two reports of final rows: small against a band of the
+// page, large against the cost of a report.
+constexpr uint32_t kRowsPerReport = 16;
+
+bool GuardedDecode(Decompressor *d, DecodeTarget *t) {
   if (setjmp(d->error.jump)) return false;
   jpeg_start_decompress(&d->info);
+  const bool topDown = t->rows->TopDown();
   while (d->info.output_scanline < d->info.output_height) {
-    uint8_t *out = pixels + size_t{d->info.output_scanline} * rowBytes;
-    JSAMPROW row = cmykRow != nullptr ? cmykRow : out;
+    const JDIMENSION y = d->info.output_scanline;
+    uint8_t *direct = t->rows->DirectRow(y);
+    uint8_t *rgb = direct != nullptr ? direct : t->row;
+    JSAMPROW row = t->cmykRow != nullptr ? t->cmykRow : rgb;
     jpeg_read_scanlines(&d->info, &row, 1);
-    if (cmykRow != nullptr) CmykToRgb(cmykRow, out, d->info.output_width, d->info.saw_Adobe_marker);
+    if (t->cmykRow != nullptr) CmykToRgb(t->cmykRow, rgb, d->info.output_width, d->info.saw_Adobe_marker);
+    if (direct == nullptr) t->rows->Put(y, rgb);
+    const uint32_t done = d->info.output_scanline;
+    // Rows that arrive from the bottom up or turned are final only at the end.
+    if (topDown && *t->rowsDone && (done % kRowsPerReport == 0 || done == t->seenHeight) && !(*t->rowsDone)(done)) {
+      t->stopped = true;
+      jpeg_abort_decompress(&d->info);
+      return false;
+    }
   }
   jpeg_finish_decompress(&d->info);
   return true;
@@ -167,38 +213,101 @@ bool GuardedEncode(Compressor *c, std::FILE *file, const RgbImage *image, int qu
   return true;
 }
 
+// A JPEG with its header read. Its sizes are those of libjpeg's scaled
+// decoding, scale/8 for scale 1..8 but 7; where two scales give the same
+// size, the larger one is kept, which for a tiny picture is the full
+// decoding.
+class JpegDecoder final : public PictureDecoder {
+ public:
+  bool Open(std::FILE *file, std::string &error, uint64_t maxPixels) {
+    if (!GuardedReadHeader(&d_, file)) {
+      error = ReadFailure(&d_.info, d_.error);
+      return false;
+    }
+    // The saved markers go with the decoder's image memory when it finishes.
+    orientation_ = ExifOrientation(d_.info);
+    const uint64_t width = d_.info.output_width;
+    const uint64_t height = d_.info.output_height;
+    if (width * height > maxPixels) {
+      error = TooLarge(width, height, maxPixels);
+      return false;
+    }
+    inks_ = d_.info.out_color_space == JCS_CMYK;
+    if (d_.info.output_components != (inks_ ? 4 : 3)) {
+      error = "its colour layout is not supported";
+      return false;
+    }
+    for (unsigned scale = 1; scale <= kScaleDenominator; ++scale) {
+      if (scale == kSlowerThanWhole) continue;
+      JDIMENSION w = 0, h = 0;
+      if (!GuardedScaledSize(&d_, scale, &w, &h)) {
+        error = ReadFailure(&d_.info, d_.error);
+        return false;
+      }
+      const PictureSize seen = SwapsSides(orientation_) ? PictureSize{h, w} : PictureSize{w, h};
+      if (!sizes_.empty() && sizes_.back() == seen) {
+        scales_.back() = scale;
+      } else {
+        sizes_.push_back(seen);
+        scales_.push_back(scale);
+      }
+    }
+    return true;
+  }
+
+  const std::vector<PictureSize> &Sizes() const override { return sizes_; }
+
+  bool Decode(PictureSize size, uint8_t *pixels, const RowsDone &rowsDone, std::string &error) override {
+    size_t index = 0;
+    while (index < sizes_.size() && !(sizes_[index] == size)) ++index;
+    if (index == sizes_.size() || decoded_) {
+      error = "the picture cannot be decoded at that size";
+      return false;
+    }
+    decoded_ = true;
+    d_.info.scale_num = scales_[index];
+    d_.info.scale_denom = kScaleDenominator;
+    const uint32_t storedWidth = SwapsSides(orientation_) ? size.height : size.width;
+    const uint32_t storedHeight = SwapsSides(orientation_) ? size.width : size.height;
+    const OrientedRows rows(storedWidth, storedHeight, orientation_, pixels);
+    std::vector<uint8_t> row(size_t{storedWidth} * 3);
+    std::vector<uint8_t> cmykRow(inks_ ? size_t{storedWidth} * 4 : 0);
+    DecodeTarget target{&rows, row.data(), inks_ ? cmykRow.data() : nullptr, &rowsDone, size.height, false};
+    if (!GuardedDecode(&d_, &target)) {
+      error = target.stopped ? "stopped" : ReadFailure(&d_.info, d_.error);
+      return false;
+    }
+    if (d_.info.output_width != storedWidth || d_.info.output_height != storedHeight) {
+      error = "the picture cannot be decoded at that size";
+      return false;
+    }
+    if (!rows.TopDown() && rowsDone && !rowsDone(size.height)) {
+      error = "stopped";
+      return false;
+    }
+    return true;
+  }
+
+ private:
+  Decompressor d_;
+  int orientation_ = 1;
+  bool inks_ = false;
+  bool decoded_ = false;
+  std::vector<PictureSize> sizes_;
+  std::vector<unsigned> scales_;
+};
+
 }  // namespace
 
+std::unique_ptr<PictureDecoder> OpenJpeg(std::FILE *file, std::string &error, uint64_t maxPixels) {
+  auto decoder = std::make_unique<JpegDecoder>();
+  if (!decoder->Open(file, error, maxPixels)) return nullptr;
+  return decoder;
+}
+
 bool ReadJpeg(std::FILE *file, RgbImage &out, std::string &error, uint64_t maxPixels) {
-  Decompressor d;
-  if (!GuardedReadHeader(&d, file)) {
-    error = ReadFailure(&d.info, d.error);
-    return false;
-  }
-  // The saved markers go with the decoder's image memory when it finishes.
-  const int orientation = ExifOrientation(d.info);
-  const uint64_t width = d.info.output_width;
-  const uint64_t height = d.info.output_height;
-  if (width * height > maxPixels) {
-    error = TooLarge(width, height, maxPixels);
-    return false;
-  }
-  const bool inks = d.info.out_color_space == JCS_CMYK;
-  if (d.info.output_components != (inks ? 4 : 3)) {
-    error = "its colour layout is not supported";
-    return false;
-  }
-  RgbImage result;
-  result.width = static_cast<uint32_t>(width);
-  result.height = static_cast<uint32_t>(height);
-  result.pixels.resize(width * height * 3);
-  std::vector<uint8_t> cmykRow(inks ? width * 4 : 0);
-  if (!GuardedDecode(&d, result.pixels.data(), result.RowBytes(), inks ? cmykRow.data() : nullptr)) {
-    error = ReadFailure(&d.info, d.error);
-    return false;
-  }
-  out = Oriented(std::move(result), orientation);
-  return true;
+  std::unique_ptr<PictureDecoder> decoder = OpenJpeg(file, error, maxPixels);
+  return decoder != nullptr && DecodeWhole(*decoder, out, error);
 }
 
 bool WriteJpeg(const std::string &path, const RgbImage &image, int quality, std::string &error) {

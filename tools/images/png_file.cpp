@@ -35,6 +35,9 @@ void OnPngError(png_structp png, png_const_charp message) {
 // which are dropped; the picture itself is whole.
 void OnPngWarning(png_structp, png_const_charp) {}
 
+// Rows between two reports of final rows.
+constexpr png_uint_32 kRowsPerReport = 16;
+
 // 403 dots per inch, as libpng wants it: dots per metre.
 constexpr png_uint_32 kDotsPerMetre = 15866;
 
@@ -133,52 +136,93 @@ bool GuardedWriteEnd(png_structp png, png_infop info) {
 
 }  // namespace
 
-bool ReadPng(std::FILE *file, RgbImage &out, std::string &error, uint64_t maxPixels) {
-  PngReader r;
-  r.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r.errorText, OnPngError, OnPngWarning);
-  if (r.png) r.info = png_create_info_struct(r.png);
-  if (!r.png || !r.info) {
-    error = "out of memory";
-    return false;
-  }
-  if (!GuardedReadInfo(&r, file)) {
-    error = r.errorText.message[0] != 0 ? ReadFailure(r.errorText.message) : "unsupported PNG colour layout";
-    return false;
-  }
-  if (uint64_t{r.width} * r.height > maxPixels) {
-    error = TooLarge(r.width, r.height, maxPixels);
-    return false;
-  }
-  RgbImage result;
-  result.width = r.width;
-  result.height = r.height;
-  result.pixels.resize(result.RowBytes() * r.height);
-  bool ok = true;
-  if (r.channels == 3 && r.interlaced) {
-    std::vector<png_bytep> rows(r.height);
-    for (png_uint_32 y = 0; y < r.height; ++y) rows[y] = result.Row(y);
-    ok = GuardedReadImage(&r, rows.data());
-  } else if (r.channels == 4 && r.interlaced) {
-    // Every pass revisits every row: the alpha must wait for the last one.
-    std::vector<uint8_t> rgba(size_t{r.width} * 4 * r.height);
-    std::vector<png_bytep> rows(r.height);
-    for (png_uint_32 y = 0; y < r.height; ++y) rows[y] = rgba.data() + size_t{y} * r.width * 4;
-    ok = GuardedReadImage(&r, rows.data());
-    if (ok) OverWhite(rgba.data(), result.pixels.data(), size_t{r.width} * r.height);
-  } else {
-    std::vector<uint8_t> rgba(r.channels == 4 ? size_t{r.width} * 4 : 0);
-    for (png_uint_32 y = 0; ok && y < r.height; ++y) {
-      ok = GuardedReadRow(&r, r.channels == 4 ? rgba.data() : result.Row(y));
-      if (ok && r.channels == 4) OverWhite(rgba.data(), result.Row(y), r.width);
+namespace {
+
+// A PNG with its header read; it has one size, its own.
+class PngDecoder final : public PictureDecoder {
+ public:
+  bool Open(std::FILE *file, std::string &error, uint64_t maxPixels) {
+    r_.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &r_.errorText, OnPngError, OnPngWarning);
+    if (r_.png) r_.info = png_create_info_struct(r_.png);
+    if (!r_.png || !r_.info) {
+      error = "out of memory";
+      return false;
     }
-    ok = ok && GuardedReadEnd(&r);
+    if (!GuardedReadInfo(&r_, file)) {
+      error = r_.errorText.message[0] != 0 ? ReadFailure(r_.errorText.message) : "unsupported PNG colour layout";
+      return false;
+    }
+    if (uint64_t{r_.width} * r_.height > maxPixels) {
+      error = TooLarge(r_.width, r_.height, maxPixels);
+      return false;
+    }
+    sizes_ = {{r_.width, r_.height}};
+    return true;
   }
-  if (!ok) {
-    error = ReadFailure(r.errorText.message);
-    return false;
+
+  const std::vector<PictureSize> &Sizes() const override { return sizes_; }
+
+  bool Decode(PictureSize size, uint8_t *pixels, const RowsDone &rowsDone, std::string &error) override {
+    if (!(size == sizes_.front()) || decoded_) {
+      error = "the picture cannot be decoded at that size";
+      return false;
+    }
+    decoded_ = true;
+    const size_t rowBytes = size_t{r_.width} * 3;
+    auto rowAt = [&](png_uint_32 y) { return pixels + y * rowBytes; };
+    bool ok = true;
+    if (r_.channels == 3 && r_.interlaced) {
+      std::vector<png_bytep> rows(r_.height);
+      for (png_uint_32 y = 0; y < r_.height; ++y) rows[y] = rowAt(y);
+      ok = GuardedReadImage(&r_, rows.data());
+    } else if (r_.channels == 4 && r_.interlaced) {
+      // Every pass revisits every row: the alpha must wait for the last one.
+      std::vector<uint8_t> rgba(size_t{r_.width} * 4 * r_.height);
+      std::vector<png_bytep> rows(r_.height);
+      for (png_uint_32 y = 0; y < r_.height; ++y) rows[y] = rgba.data() + size_t{y} * r_.width * 4;
+      ok = GuardedReadImage(&r_, rows.data());
+      if (ok) OverWhite(rgba.data(), pixels, size_t{r_.width} * r_.height);
+    } else {
+      std::vector<uint8_t> rgba(r_.channels == 4 ? size_t{r_.width} * 4 : 0);
+      for (png_uint_32 y = 0; ok && y < r_.height; ++y) {
+        ok = GuardedReadRow(&r_, r_.channels == 4 ? rgba.data() : rowAt(y));
+        if (ok && r_.channels == 4) OverWhite(rgba.data(), rowAt(y), r_.width);
+        // The last rows are told only once the file's end has been checked.
+        if (ok && rowsDone && (y + 1) % kRowsPerReport == 0 && y + 1 < r_.height && !rowsDone(y + 1)) {
+          error = "stopped";
+          return false;
+        }
+      }
+      ok = ok && GuardedReadEnd(&r_);
+    }
+    if (!ok) {
+      error = ReadFailure(r_.errorText.message);
+      return false;
+    }
+    if (rowsDone && !rowsDone(r_.height)) {
+      error = "stopped";
+      return false;
+    }
+    return true;
   }
-  out = std::move(result);
-  return true;
+
+ private:
+  PngReader r_;
+  std::vector<PictureSize> sizes_;
+  bool decoded_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<PictureDecoder> OpenPng(std::FILE *file, std::string &error, uint64_t maxPixels) {
+  auto decoder = std::make_unique<PngDecoder>();
+  if (!decoder->Open(file, error, maxPixels)) return nullptr;
+  return decoder;
+}
+
+bool ReadPng(std::FILE *file, RgbImage &out, std::string &error, uint64_t maxPixels) {
+  std::unique_ptr<PictureDecoder> decoder = OpenPng(file, error, maxPixels);
+  return decoder != nullptr && DecodeWhole(*decoder, out, error);
 }
 
 struct PngRowWriter::State {

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 
+#include "picture_decoder.h"
 #include "rgb_image.h"
 
 namespace kvt::image {
@@ -17,6 +18,11 @@ namespace kvt::image {
 // paper. A damaged or cut file, or one of more than `maxPixels` pixels
 // (refused before they are allocated), fails with a reason in `error`.
 bool ReadPng(std::FILE *file, RgbImage &out, std::string &error, uint64_t maxPixels = kDefaultMaxPicturePixels);
+
+// Reads the header of an open PNG stream, which must stay open while the
+// decoder is used; its one size is its own. Null with a reason in `error`.
+std::unique_ptr<PictureDecoder> OpenPng(std::FILE *file, std::string &error,
+                                        uint64_t maxPixels = kDefaultMaxPicturePixels);
 
 bool WritePng(const std::string &path, const RgbImage &image, std::string &error);
 

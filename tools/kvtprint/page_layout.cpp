@@ -49,4 +49,23 @@ PictureLayout LayoutPicture(uint32_t pictureWidth, uint32_t pictureHeight, int64
   return layout;
 }
 
+PictureLayout LayoutDecodedPicture(image::PictureSize full, image::PictureSize decoded, int64_t areaWidth,
+                                   int64_t areaHeight, Placement placement) {
+  PictureLayout layout = LayoutPicture(decoded.width, decoded.height, areaWidth, areaHeight, placement);
+  layout.destination = LayoutPicture(full.width, full.height, areaWidth, areaHeight, placement).destination;
+  return layout;
+}
+
+image::PictureSize SizeToDecode(const std::vector<image::PictureSize> &sizes, int64_t areaWidth, int64_t areaHeight,
+                                Placement placement) {
+  const image::PictureSize full = sizes.back();
+  for (const image::PictureSize &size : sizes) {
+    const PictureLayout layout = LayoutDecodedPicture(full, size, areaWidth, areaHeight, placement);
+    if (layout.source.Width() >= layout.destination.Width() && layout.source.Height() >= layout.destination.Height()) {
+      return size;
+    }
+  }
+  return full;
+}
+
 }  // namespace kvt::print

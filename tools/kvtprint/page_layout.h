@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
+
+#include "picture_decoder.h"
 
 namespace kvt::print {
 
@@ -35,5 +38,19 @@ struct PictureLayout {
 // be positive.
 PictureLayout LayoutPicture(uint32_t pictureWidth, uint32_t pictureHeight, int64_t areaWidth, int64_t areaHeight,
                             Placement placement);
+
+// The layout of a picture decoded at `decoded` rather than at its full size
+// `full`: the destination is that of the full picture, so that the page
+// shows the picture in the same place whatever size was decoded, and the
+// source is the part of the decoded picture that fills it.
+PictureLayout LayoutDecodedPicture(image::PictureSize full, image::PictureSize decoded, int64_t areaWidth,
+                                   int64_t areaHeight, Placement placement);
+
+// Of the sizes at which a picture can be decoded (smallest first, its full
+// size last), the smallest whose source part is at least as large as its
+// destination in both directions, so that the engine only ever shrinks it;
+// the full size when none is (a picture smaller than the area).
+image::PictureSize SizeToDecode(const std::vector<image::PictureSize> &sizes, int64_t areaWidth, int64_t areaHeight,
+                                Placement placement);
 
 }  // namespace kvt::print

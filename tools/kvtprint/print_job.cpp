@@ -1,15 +1,20 @@
 // Drives the graphics engine's PrinterDC through a document. The device
 // context is created for the first page's orientation and reset (as GDI's
-// ResetDC does) whenever a later page needs the other one.
+// ResetDC does) whenever a later page needs the other one. A picture is
+// decoded no larger than its page needs, into memory that the job's pages
+// share, on a thread of its own while the engine plays its page.
 #include "print_job.h"
 
 #include <platform/engine.h>
 
+#include <atomic>
 #include <filesystem>
 #include <memory>
+#include <system_error>
+#include <thread>
 
 #include "hooks.h"
-#include "picture_file.h"
+#include "picture_decoder.h"
 #include "system_text.h"
 #include "test_page.h"
 #include "utf.h"
@@ -21,8 +26,70 @@ namespace {
 constexpr char16_t kTestPageTitle[] = u"KVT-RZ4 test page";
 
 struct PageContent {
-  std::shared_ptr<const platform::Picture> picture;  // null: the test page
+  std::unique_ptr<image::PictureDecoder> decoder;  // null: the test page
   Orientation orientation = Orientation::Portrait;
+};
+
+// A picture decoded on a thread of its own while the page is played: the
+// engine draws each band as soon as the picture's rows for it are there,
+// so decoding and drawing share the machine's cores.
+class PictureDecoding {
+ public:
+  PictureDecoding(std::unique_ptr<image::PictureDecoder> decoder, image::PictureSize size,
+                  std::shared_ptr<platform::Picture> picture)
+      : decoder_(std::move(decoder)), size_(size), picture_(std::move(picture)) {
+    try {
+      thread_ = std::thread([this] { Run(); });
+    } catch (const std::system_error &) {
+      Run();  // no thread to be had: decode first, then draw
+    }
+  }
+  ~PictureDecoding() { Stop(); }
+  PictureDecoding(const PictureDecoding &) = delete;
+  PictureDecoding &operator=(const PictureDecoding &) = delete;
+
+  // Waits for the decoding to end: true when the picture is whole.
+  bool Finish(std::string &error) {
+    if (thread_.joinable()) thread_.join();
+    error = error_;
+    return ok_;
+  }
+  // Asks the decoding to stop and waits for it; true when it had failed
+  // before it was asked to stop, that is, the picture is damaged.
+  bool StopAndTellIfDamaged(std::string &error) {
+    Stop();
+    error = error_;
+    return !ok_ && !stopped_;
+  }
+
+ private:
+  void Run() {
+    platform::PictureRows &rows = *picture_->arriving;
+    ok_ = decoder_->Decode(
+        size_, picture_->rgb.data(),
+        [&](uint32_t done) {
+          rows.Publish(static_cast<int>(done));
+          if (!stop_.load(std::memory_order_relaxed)) return true;
+          stopped_ = true;
+          return false;
+        },
+        error_);
+    if (!ok_) rows.Fail();
+    decoder_.reset();  // the file is closed as soon as it is read
+  }
+  void Stop() {
+    stop_.store(true, std::memory_order_relaxed);
+    if (thread_.joinable()) thread_.join();
+  }
+
+  std::unique_ptr<image::PictureDecoder> decoder_;
+  image::PictureSize size_;
+  std::shared_ptr<platform::Picture> picture_;
+  std::atomic<bool> stop_{false};
+  bool stopped_ = false;
+  bool ok_ = false;
+  std::string error_;
+  std::thread thread_;
 };
 
 class Job {
@@ -71,25 +138,37 @@ class Job {
     return request_.outputPath.empty() ? "the printer's port" : request_.outputPath;
   }
 
-  bool Load(int page, PageContent &content) {
+  // Opens the page's picture and reads its header: its size decides the
+  // page's orientation and the size it is decoded at.
+  bool Open(int page, PageContent &content) {
     if (request_.pictures.empty()) {
       content.orientation = request_.orientation.value_or(Orientation::Portrait);
       return true;
     }
     const std::string &path = request_.pictures[page - 1];
-    image::RgbImage loaded;
     std::string error;
-    if (!image::LoadPicture(path, loaded, error, request_.maxPicturePixels)) {
+    content.decoder = image::OpenPicture(path, error, request_.maxPicturePixels);
+    if (!content.decoder) {
       Fail("cannot read " + path + ": " + error);
       return false;
     }
-    content.orientation = request_.orientation.value_or(NaturalOrientation(loaded.width, loaded.height));
-    auto picture = std::make_shared<platform::Picture>();
-    picture->width = static_cast<int>(loaded.width);
-    picture->height = static_cast<int>(loaded.height);
-    picture->rgb = std::move(loaded.pixels);
-    content.picture = std::move(picture);
+    const image::PictureSize full = content.decoder->FullSize();
+    content.orientation = request_.orientation.value_or(NaturalOrientation(full.width, full.height));
     return true;
+  }
+
+  // The job's one picture memory, which every page's picture reuses once
+  // the page before has let go of it: a job's memory does not grow with its
+  // pages. Grown by dropping the old memory first, never by copying it.
+  std::shared_ptr<platform::Picture> PictureMemory(image::PictureSize size) {
+    if (!picture_ || picture_.use_count() > 1) picture_ = std::make_shared<platform::Picture>();
+    const size_t bytes = size_t{size.width} * size.height * 3;
+    if (bytes > picture_->rgb.capacity()) platform::PixelBytes().swap(picture_->rgb);
+    picture_->rgb.resize(bytes);
+    picture_->width = static_cast<int>(size.width);
+    picture_->height = static_cast<int>(size.height);
+    picture_->arriving = std::make_shared<platform::PictureRows>();
+    return picture_;
   }
 
   // A device context in `orientation` with the document open.
@@ -129,7 +208,7 @@ class Job {
 
   void PrintPage(int page, int pages) {
     PageContent content;
-    if (!Load(page, content) || !EnsureDeviceContext(content.orientation)) return;
+    if (!Open(page, content) || !EnsureDeviceContext(content.orientation)) return;
     const LONG width = static_cast<LONG>(dc_->GdiInfo().ulHorzRes);
     const LONG height = static_cast<LONG>(dc_->GdiInfo().ulVertRes);
     if (width <= 0 || height <= 0) {
@@ -137,19 +216,23 @@ class Job {
       return;
     }
     platform::PageDrawing drawing;
-    if (content.picture) {
-      const platform::Picture &picture = *content.picture;
-      PictureLayout layout = LayoutPicture(static_cast<uint32_t>(picture.width), static_cast<uint32_t>(picture.height),
-                                           width, height, request_.placement);
+    std::unique_ptr<PictureDecoding> decoding;
+    if (content.decoder) {
+      const std::vector<image::PictureSize> &sizes = content.decoder->Sizes();
+      const image::PictureSize size = SizeToDecode(sizes, width, height, request_.placement);
+      const PictureLayout layout =
+          LayoutDecodedPicture(content.decoder->FullSize(), size, width, height, request_.placement);
+      std::shared_ptr<platform::Picture> picture = PictureMemory(size);
       auto rect = [](const Rect &r) {
         return RECTL{static_cast<LONG>(r.left), static_cast<LONG>(r.top), static_cast<LONG>(r.right),
                      static_cast<LONG>(r.bottom)};
       };
       // Photo applications ask for halftoning when they stretch a picture.
-      if (!drawing.DrawPicture(content.picture, rect(layout.source), rect(layout.destination), HALFTONE)) {
+      if (!drawing.DrawPicture(picture, rect(layout.source), rect(layout.destination), HALFTONE)) {
         Fail("the engine refused the picture of page " + std::to_string(page));
         return;
       }
+      decoding = std::make_unique<PictureDecoding>(std::move(content.decoder), size, std::move(picture));
     } else {
       drawing = BuildTestPage(width, height);
     }
@@ -158,7 +241,17 @@ class Job {
       bands = [&](int, LONG bandTop, LONG bandHeight) { progress_(page, pages, bandTop + bandHeight, height); };
     }
     SetLastError(ERROR_SUCCESS);
-    if (!dc_->PlayPage(drawing, bands)) {
+    const bool played = dc_->PlayPage(drawing, bands);
+    const DWORD playError = GetLastError();
+    std::string error;
+    if (decoding && (played ? !decoding->Finish(error) : decoding->StopAndTellIfDamaged(error))) {
+      // A damaged picture is found out while its page is played; the job
+      // fails for that reason, and the file it wrote is dropped.
+      Fail("cannot read " + request_.pictures[page - 1] + ": " + error);
+      return;
+    }
+    if (!played) {
+      SetLastError(playError);
       FailWriting("printing page " + std::to_string(page));
       return;
     }
@@ -171,6 +264,7 @@ class Job {
   std::unique_ptr<platform::PrinterDC> dc_;
   Orientation orientation_ = Orientation::Portrait;
   bool docStarted_ = false;
+  std::shared_ptr<platform::Picture> picture_;
   JobOutcome outcome_;
 };
 

@@ -9,21 +9,97 @@
 #include <kvtddi.h>
 
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
+
+// Memory for pixels that is not cleared when it is allocated or grown: a
+// picture's bytes are all written by its application before the engine
+// reads them, so clearing them first would only cost time. It keeps its
+// memory when it shrinks, so that one picture memory can serve many.
+class PixelBytes {
+ public:
+  PixelBytes() = default;
+  PixelBytes(const PixelBytes &other) { *this = other; }
+  PixelBytes(PixelBytes &&other) noexcept { swap(other); }
+  PixelBytes &operator=(const PixelBytes &other) {
+    if (this != &other) {
+      resize(other.size_);
+      if (size_ != 0) std::memcpy(bytes_.get(), other.bytes_.get(), size_);
+    }
+    return *this;
+  }
+  PixelBytes &operator=(PixelBytes &&other) noexcept {
+    PixelBytes gone(std::move(other));
+    swap(gone);
+    return *this;
+  }
+
+  uint8_t *data() { return bytes_.get(); }
+  const uint8_t *data() const { return bytes_.get(); }
+  size_t size() const { return size_; }
+  size_t capacity() const { return capacity_; }
+  uint8_t &operator[](size_t i) { return bytes_[i]; }
+  const uint8_t &operator[](size_t i) const { return bytes_[i]; }
+
+  // New bytes hold whatever the memory held; a larger size takes new
+  // memory and keeps the bytes there were.
+  void resize(size_t size) {
+    if (size > capacity_) {
+      std::unique_ptr<uint8_t[]> larger(new uint8_t[size]);
+      if (size_ != 0) std::memcpy(larger.get(), bytes_.get(), size_);
+      bytes_ = std::move(larger);
+      capacity_ = size;
+    }
+    size_ = size;
+  }
+  void pop_back() { --size_; }
+  void swap(PixelBytes &other) noexcept {
+    std::swap(bytes_, other.bytes_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+  }
+
+ private:
+  std::unique_ptr<uint8_t[]> bytes_;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+// The rows of a picture that its application is still filling, top row
+// first, on another thread. The engine waits, before it draws a band, for
+// the rows that the band reads.
+class PictureRows {
+ public:
+  // Rows 0 .. rows-1 are written and will not change.
+  void Publish(int rows);
+  // No more rows will come; waiting for rows not yet published fails.
+  void Fail();
+  // Waits until rows 0 .. rows-1 are published: true, or false when the
+  // application failed before.
+  bool WaitFor(int rows) const;
+
+ private:
+  static constexpr int kFailed = -1;
+  std::atomic<int> ready_{0};
+};
 
 // An application's picture: top-down rows, 3 bytes per pixel in the order
 // red, green, blue, no row padding (rgb.size() == width * height * 3).
 struct Picture {
   int width = 0;
   int height = 0;
-  std::vector<uint8_t> rgb;
+  PixelBytes rgb;
+  // Null when all rows are there; otherwise they are still arriving.
+  std::shared_ptr<PictureRows> arriving;
 };
 
 // One page's drawing, recorded in device pixels of the printable area:

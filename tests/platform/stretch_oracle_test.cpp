@@ -1,0 +1,183 @@
+// The engine's stretch against the plain oracle of reference_stretch.cpp:
+// byte for byte over many random pictures, rectangles, mirrors, clips and
+// pixel formats, drawn whole and band by band as the band player draws a
+// page (which reuses the weights of one band for the next), and turned a
+// quarter through EngPlgBlt. Pages printed before and after any change to
+// the engine's arithmetic must be the same bytes.
+#include <gtest/gtest.h>
+#include <platform/engine.h>
+#include <platform/testing.h>
+
+#include <algorithm>
+#include <array>
+#include <random>
+#include <vector>
+
+#include "reference_stretch.h"
+
+namespace {
+
+// An engine bitmap over memory the test owns, so that the oracle can read
+// and write the same layout.
+class Bitmap {
+ public:
+  Bitmap(LONG cx, LONG cy, int bytesPerPixel, bool topDown, uint8_t fill) : cx_(cx), cy_(cy), bpp_(bytesPerPixel) {
+    stride_ = (cx * bytesPerPixel + 3) / 4 * 4;
+    bits_.assign(size_t(stride_) * size_t(cy), fill);
+    const FLONG fl = topDown ? BMF_TOPDOWN : 0;
+    hsurf_ = reinterpret_cast<HSURF>(
+        EngCreateBitmap({cx, cy}, stride_, bytesPerPixel == 4 ? BMF_32BPP : BMF_24BPP, fl, bits_.data()));
+    pso_ = hsurf_ != nullptr ? EngLockSurface(hsurf_) : nullptr;
+  }
+  ~Bitmap() {
+    if (pso_ != nullptr) EngUnlockSurface(pso_);
+    if (hsurf_ != nullptr) EngDeleteSurface(hsurf_);
+  }
+  Bitmap(const Bitmap &) = delete;
+  Bitmap &operator=(const Bitmap &) = delete;
+
+  SURFOBJ *so() const { return pso_; }
+  std::vector<uint8_t> &Bits() { return bits_; }
+  reference::Pixels Pixels() const { return {static_cast<uint8_t *>(pso_->pvScan0), pso_->lDelta, bpp_, cx_, cy_}; }
+
+ private:
+  LONG cx_, cy_;
+  int bpp_;
+  LONG stride_ = 0;
+  std::vector<uint8_t> bits_;
+  HSURF hsurf_ = nullptr;
+  SURFOBJ *pso_ = nullptr;
+};
+
+class StretchOracle : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::ResetMachine(); }
+  void TearDown() override { platform::ResetMachine(); }
+
+  LONG Between(LONG lo, LONG hi) { return std::uniform_int_distribution<LONG>(lo, hi)(random_); }
+  bool Chance(int percent) { return Between(0, 99) < percent; }
+  void Paint(std::vector<uint8_t> &bytes) {
+    // Smooth areas and noise both, so that every weight shows.
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = uint8_t(Chance(50) ? (i * 7) / 5 : Between(0, 255));
+  }
+
+  std::mt19937 random_{20240618};
+};
+
+TEST_F(StretchOracle, EveryGeometryGivesTheOraclesBytes) {
+  for (int round = 0; round < 400; ++round) {
+    const LONG sw = Between(1, 120), sh = Between(1, 120);
+    Bitmap src(sw, sh, Chance(25) ? 4 : 3, Chance(70), 0);
+    Paint(src.Bits());
+    const LONG dw = Between(1, 150), dh = Between(1, 150);
+    const int dstBpp = Chance(20) ? 4 : 3;
+    const bool topDown = Chance(80);
+    Bitmap engine(dw, dh, dstBpp, topDown, 0x5A), oracle(dw, dh, dstBpp, topDown, 0x5A);
+    RECTL srcRect{Between(0, sw - 1), Between(0, sh - 1), 0, 0};
+    srcRect.right = Between(srcRect.left + 1, sw);
+    srcRect.bottom = Between(srcRect.top + 1, sh);
+    // Shrinking and enlarging; now and then mirrored, or sticking out.
+    const LONG w = Chance(50) ? Between(1, srcRect.right - srcRect.left) : Between(1, 3 * dw);
+    const LONG h = Chance(50) ? Between(1, srcRect.bottom - srcRect.top) : Between(1, 3 * dh);
+    RECTL dstRect{Between(-dw / 2, dw - 1), Between(-dh / 2, dh - 1), 0, 0};
+    dstRect.right = dstRect.left + w;
+    dstRect.bottom = dstRect.top + h;
+    if (Chance(20)) std::swap(dstRect.left, dstRect.right);
+    if (Chance(20)) std::swap(dstRect.top, dstRect.bottom);
+    RECTL clip{Between(0, dw - 1), Between(0, dh - 1), 0, 0};
+    clip.right = Between(clip.left + 1, dw);
+    clip.bottom = Between(clip.top + 1, dh);
+    CLIPOBJ clipObject{};
+    clipObject.iDComplexity = DC_RECT;
+    clipObject.rclBounds = clip;
+    const bool halftone = Chance(75);
+    const bool swap = Chance(25);
+    XLATEOBJ xlate{};
+    xlate.iSrcType = PAL_RGB;
+    xlate.iDstType = PAL_BGR;
+    SCOPED_TRACE(testing::Message() << "round " << round << ": " << sw << "x" << sh << " [" << srcRect.left << ","
+                                    << srcRect.top << "," << srcRect.right << "," << srcRect.bottom << "] -> " << dw
+                                    << "x" << dh << " [" << dstRect.left << "," << dstRect.top << "," << dstRect.right
+                                    << "," << dstRect.bottom << "]");
+    RECTL dstCopy = dstRect, srcCopy = srcRect;
+    ASSERT_TRUE(EngStretchBlt(engine.so(), src.so(), nullptr, &clipObject, swap ? &xlate : nullptr, nullptr, nullptr,
+                              &dstCopy, &srcCopy, nullptr, halftone ? HALFTONE : COLORONCOLOR));
+    reference::Stretch(src.Pixels(), srcRect, oracle.Pixels(), dstRect, clip, halftone, swap);
+    ASSERT_EQ(engine.Bits(), oracle.Bits());
+  }
+}
+
+// A page of pictures drawn band by band into one band surface, as the
+// band player does: the same picture, rectangles moved up by the band's
+// origin, the clip the band's rows. Several pictures alternate, so that
+// the weights kept from one band must never be taken for another picture's.
+TEST_F(StretchOracle, BandByBandIsThePageDrawnWhole) {
+  struct Placement {
+    RECTL src;
+    RECTL dst;
+  };
+  const LONG pageWidth = 301, pageHeight = 257, band = 16;
+  Bitmap picture(97, 73, 3, true, 0);
+  Paint(picture.Bits());
+  const Placement placements[] = {{{0, 0, 97, 73}, {0, 0, pageWidth, pageHeight}},      // enlarged
+                                  {{5, 7, 90, 70}, {10, 20, 60, 50}},                   // shrunk
+                                  {{0, 0, 97, 73}, {300, 250, 200, 100}},               // mirrored
+                                  {{3, 0, 97, 71}, {-40, pageHeight - 30, 150, 300}}};  // cut by the page
+  Bitmap oracle(pageWidth, pageHeight, 3, true, 0xFF);
+  for (const Placement &p : placements) {
+    reference::Stretch(picture.Pixels(), p.src, oracle.Pixels(), p.dst, {0, 0, pageWidth, pageHeight}, true, false);
+  }
+  Bitmap bands(pageWidth, band, 3, true, 0xFF);
+  std::vector<uint8_t> page;
+  for (LONG top = 0; top < pageHeight; top += band) {
+    std::fill(bands.Bits().begin(), bands.Bits().end(), 0xFF);
+    const LONG rows = std::min(band, pageHeight - top);
+    for (const Placement &p : placements) {
+      CLIPOBJ clip{};
+      clip.iDComplexity = DC_RECT;
+      clip.rclBounds = {0, 0, pageWidth, rows};
+      RECTL dst{p.dst.left, p.dst.top - top, p.dst.right, p.dst.bottom - top};
+      RECTL src = p.src;
+      ASSERT_TRUE(EngStretchBlt(bands.so(), picture.so(), nullptr, &clip, nullptr, nullptr, nullptr, &dst, &src,
+                                nullptr, HALFTONE));
+    }
+    const LONG stride = bands.so()->lDelta;
+    page.insert(page.end(), bands.Bits().begin(), bands.Bits().begin() + size_t(stride) * size_t(rows));
+  }
+  EXPECT_EQ(page, oracle.Bits());
+}
+
+// A quarter turn through EngPlgBlt reads the picture's columns as rows: the
+// oracle stretches the picture mirrored along its diagonal onto the
+// destination mirrored left to right, which together turn it.
+TEST_F(StretchOracle, QuarterTurnsAreTheMirroredPictureStretched) {
+  for (int round = 0; round < 60; ++round) {
+    const LONG sw = Between(1, 60), sh = Between(1, 60);
+    Bitmap src(sw, sh, 3, true, 0);
+    Paint(src.Bits());
+    Bitmap diagonal(sh, sw, 3, true, 0);
+    for (LONG y = 0; y < sh; ++y) {
+      for (LONG x = 0; x < sw; ++x) {
+        const uint8_t *in = src.Pixels().scan0 + y * src.Pixels().delta + x * 3;
+        std::copy(in, in + 3, diagonal.Pixels().scan0 + x * diagonal.Pixels().delta + y * 3);
+      }
+    }
+    const LONG dw = Between(1, 90), dh = Between(1, 90);
+    Bitmap engine(dw, dh, 3, true, 0x11), oracle(dw, dh, 3, true, 0x11);
+    const LONG left = Between(-10, dw - 1), top = Between(-10, dh - 1);
+    const LONG right = left + Between(1, 80), bottom = top + Between(1, 80);
+    // Top-left, top-right and bottom-left of the source, turned clockwise.
+    std::array<POINTFIX, 3> corners{POINTFIX{right * 16, top * 16}, POINTFIX{right * 16, bottom * 16},
+                                    POINTFIX{left * 16, top * 16}};
+    RECTL srcRect{0, 0, sw, sh};
+    const bool halftone = Chance(70);
+    SCOPED_TRACE(testing::Message() << "round " << round);
+    ASSERT_TRUE(EngPlgBlt(engine.so(), src.so(), nullptr, nullptr, nullptr, nullptr, nullptr, corners.data(), &srcRect,
+                          nullptr, halftone ? HALFTONE : COLORONCOLOR));
+    reference::Stretch(diagonal.Pixels(), {0, 0, sh, sw}, oracle.Pixels(), {right, top, left, bottom}, {0, 0, dw, dh},
+                       halftone, false);
+    ASSERT_EQ(engine.Bits(), oracle.Bits());
+  }
+}
+
+}  // namespace
