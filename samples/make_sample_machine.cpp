@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "KvtSetup.h"
+#include "sample_contents.h"
 
 namespace {
 
@@ -118,24 +119,26 @@ void AddOtherVendorsFiles() {
 
 // The spooler.
 
-void AddDriver(const char *name, const char *driverFile, const char *configFile, const char *helpFile) {
+void AddDriver(const sample::Driver &driver) {
   DRIVER_INFO_3A info = {};
   info.cVersion = 3;
-  info.pName = const_cast<LPSTR>(name);
-  info.pDriverPath = const_cast<LPSTR>(driverFile);
-  info.pDataFile = const_cast<LPSTR>(driverFile);
-  info.pConfigFile = const_cast<LPSTR>(configFile);
-  info.pHelpFile = const_cast<LPSTR>(helpFile);
+  info.pName = const_cast<LPSTR>(driver.name);
+  info.pDriverPath = const_cast<LPSTR>(driver.driverFile);
+  info.pDataFile = const_cast<LPSTR>(driver.driverFile);
+  info.pConfigFile = const_cast<LPSTR>(driver.configFile);
+  info.pHelpFile = const_cast<LPSTR>(driver.helpFile);
   info.pDefaultDataType = const_cast<LPSTR>("RAW");
-  Check(AddPrinterDriverA(NULL, 3, reinterpret_cast<LPBYTE>(&info)), std::string("adding the driver ") + name);
+  Check(AddPrinterDriverA(NULL, 3, reinterpret_cast<LPBYTE>(&info)), std::string("adding the driver ") + driver.name);
 }
 
-void AddMonitor(const char *name, const char *dll, const std::vector<const char *> &ports) {
+void AddPortMonitor(const sample::Monitor &monitor) {
   MONITOR_INFO_2A info = {};
-  info.pName = const_cast<LPSTR>(name);
-  info.pDLLName = const_cast<LPSTR>(dll);
-  Check(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&info)), std::string("adding the monitor ") + name);
-  for (const char *port : ports) Check(platform::AddMonitorPort(name, port), std::string("adding the port ") + port);
+  info.pName = const_cast<LPSTR>(monitor.name);
+  info.pDLLName = const_cast<LPSTR>(monitor.dll);
+  Check(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&info)), std::string("adding the monitor ") + monitor.name);
+  for (const char *port : monitor.ports) {
+    if (port != nullptr) Check(platform::AddMonitorPort(monitor.name, port), std::string("adding the port ") + port);
+  }
 }
 
 void SetTrayData(HANDLE printer) {
@@ -150,58 +153,43 @@ void SetTrayData(HANDLE printer) {
             "setting the tray paper");
 }
 
-void AddPrinter(const char *name, const char *driver, const char *port, bool trayData) {
+void AddLocalPrinter(const sample::Printer &printer) {
   PRINTER_INFO_2A info = {};
-  info.pPrinterName = const_cast<LPSTR>(name);
-  info.pPortName = const_cast<LPSTR>(port);
-  info.pDriverName = const_cast<LPSTR>(driver);
+  info.pPrinterName = const_cast<LPSTR>(printer.name);
+  info.pPortName = const_cast<LPSTR>(printer.port);
+  info.pDriverName = const_cast<LPSTR>(printer.driver);
   info.pPrintProcessor = const_cast<LPSTR>("WinPrint");
   info.pDatatype = const_cast<LPSTR>("RAW");
-  const kvt::ScopedPrinter printer(AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info)));
-  Check(static_cast<bool>(printer), std::string("adding the printer ") + name);
-  if (trayData) SetTrayData(printer.get());
+  const kvt::ScopedPrinter added(AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info)));
+  Check(static_cast<bool>(added), std::string("adding the printer ") + printer.name);
+  if (printer.trayData) SetTrayData(added.get());
 }
 
 void AddSpooler() {
-  AddDriver("KVT-RZ4", "KVTRZ4PR.DLL", "KVTRZ4UI.DLL", "KVTRZ4.HLP");
-  AddDriver("KVT-RZ4 Studio", "KVTRZ4PR.DLL", "KVTRZ4UI.DLL", "KVTRZ4.HLP");
-  AddDriver("Lumen Office 300 PCL", "LUM300.DLL", "LUM300.DLL", "");
-  AddMonitor("KVT USB Port Monitor", "kvtusbmon.dll", {"KVTUSB001", "KVTUSB002"});
-  AddMonitor("KVT Network Port Monitor", "kvtnetmon.dll", {"KVTNET_192.0.2.40"});
-  AddPrinter("KVT-RZ4", "KVT-RZ4", "KVTUSB001", true);
-  AddPrinter("KVT-RZ4 (Copy 2)", "KVT-RZ4", "KVTUSB002", true);
-  AddPrinter("KVT-RZ4 Studio", "KVT-RZ4 Studio", "KVTNET_192.0.2.40", true);
-  AddPrinter("Lumen Office 300", "Lumen Office 300 PCL", "LPT1:", false);
+  for (const sample::Driver &driver : sample::kDrivers) AddDriver(driver);
+  for (const sample::Monitor &monitor : sample::kMonitors) AddPortMonitor(monitor);
+  for (const sample::Printer &printer : sample::kPrinters) AddLocalPrinter(printer);
 }
 
 // Devices, the INF store and colour profiles.
 
-void AddDevice(const char *instanceId, const GUID &deviceClass, const char *description,
-               const std::vector<std::string> &hardwareIds) {
+void AddDevice(const sample::Device &added) {
   std::vector<BYTE> ids;
-  for (const std::string &id : hardwareIds) {
+  for (const std::string id : added.hardwareIds) {
     ids.insert(ids.end(), id.begin(), id.end());
     ids.push_back(0);
   }
   ids.push_back(0);
+  const GUID &deviceClass = added.imageClass ? kImageClass : kUsbClass;
   const kvt::ScopedDeviceInfoSet set(SetupDiCreateDeviceInfoList(&deviceClass, NULL));
   Check(static_cast<bool>(set), "making a device list");
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
-  Check(SetupDiCreateDeviceInfoA(set.get(), instanceId, &deviceClass, description, NULL, 0, &device) &&
+  Check(SetupDiCreateDeviceInfoA(set.get(), added.instanceId, &deviceClass, added.description, NULL, 0, &device) &&
             SetupDiSetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, ids.data(),
                                               static_cast<DWORD>(ids.size())) &&
             SetupDiRegisterDeviceInfo(set.get(), &device, 0, NULL, NULL, NULL),
-        std::string("adding the device ") + instanceId);
-}
-
-void AddDevices() {
-  AddDevice("USB\\VID_FFF1&PID_0300\\LUM3001", kUsbClass, "Lumen Office 300",
-            {"USB\\Vid_FFF1&Pid_0300&Rev_0200", "USB\\Vid_FFF1&Pid_0300"});
-  AddDevice("USB\\VID_FFF0&PID_0104\\KVT0001", kUsbClass, "KVT-RZ4 Photo Printer",
-            {"USB\\Vid_FFF0&Pid_0104&Rev_0100", "USB\\Vid_FFF0&Pid_0104"});
-  AddDevice("USB\\VID_FFF2&PID_0042\\ORB0042", kImageClass, "Orbis 42 Scanner",
-            {"USB\\Vid_FFF2&Pid_0042&Rev_0001", "USB\\Vid_FFF2&Pid_0042"});
+        std::string("adding the device ") + added.instanceId);
 }
 
 void StoreInf(const char *path) {
@@ -301,12 +289,13 @@ void BuildMachine(const std::string &packageDir) {
   AddPackageFiles(packageDir);
   AddOtherVendorsFiles();
   AddSpooler();
-  AddDevices();
-  StoreInf("C:\\Drivers\\Lumen\\lum300.inf");
+  for (const sample::Device &device : sample::kDevices) AddDevice(device);
+  StoreInf(sample::kOtherVendorsInfs[0]);
   RunPackageSetup();
-  StoreInf("C:\\Drivers\\Orbis\\orbis42.inf");
-  Check(InstallColorProfileA(NULL, "C:\\Drivers\\Lumen\\Lumen Office Plain.icm"), "installing the Lumen profile");
-  Check(InstallColorProfileA(NULL, "C:\\KVT Setup\\KVTRZ4 Glossy.icm"), "installing the KVT-RZ4 profile");
+  StoreInf(sample::kOtherVendorsInfs[1]);
+  for (const char *profile : sample::kProfiles) {
+    Check(InstallColorProfileA(NULL, profile), std::string("installing the profile ") + profile);
+  }
   AddRegistry();
 }
 

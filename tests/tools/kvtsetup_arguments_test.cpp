@@ -29,12 +29,12 @@ struct Parsed {
 
 Parsed Parse(const std::string &name, const std::vector<std::string> &given) {
   Parsed parsed;
-  const ExportSpec *spec = FindExport(name);
-  if (spec == nullptr) {
+  const ExportSignature *signature = FindExport(name);
+  if (signature == nullptr) {
     parsed.error = "no export " + name;
     return parsed;
   }
-  parsed.ok = ParseArguments(*spec, given, parsed.args, parsed.error);
+  parsed.ok = ParseArguments(*signature, given, parsed.args, parsed.error);
   return parsed;
 }
 
@@ -177,10 +177,10 @@ TEST(KvtsetupArguments, EveryExportOfTheLibraryIsKnownOnceAndFound) {
   }
   ASSERT_EQ(listed.size(), 32u);
   std::set<std::string> known;
-  for (const ExportSpec &spec : Exports()) {
-    EXPECT_TRUE(known.insert(spec.name).second) << spec.name << " twice";
-    EXPECT_NE(spec.invoke, nullptr) << spec.name;
-    EXPECT_NE(std::string(spec.summary), "") << spec.name;
+  for (const ExportSignature &signature : Exports()) {
+    EXPECT_TRUE(known.insert(signature.name).second) << signature.name << " twice";
+    EXPECT_NE(signature.invoke, nullptr) << signature.name;
+    EXPECT_NE(std::string(signature.summary), "") << signature.name;
   }
   EXPECT_EQ(known, listed);
   std::string error;

@@ -152,13 +152,13 @@ bool Convert(const Expected &expected, const std::string &text, const std::vecto
 
 }  // namespace
 
-bool ParseArguments(const ExportSpec &spec, const std::vector<std::string> &given, std::vector<ArgValue> &args,
-                    std::string &error) {
+bool ParseArguments(const ExportSignature &signature, const std::vector<std::string> &given,
+                    std::vector<ArgValue> &args, std::string &error) {
   args.clear();
   // The fixed arguments, then, for a log format, one value per conversion.
   std::vector<Expected> expected;
   bool takesFormatValues = false;
-  for (const ArgSpec &arg : spec.args) {
+  for (const Parameter &arg : signature.args) {
     if (arg.kind == ArgKind::FormatValues) {
       takesFormatValues = true;
     } else {
@@ -169,30 +169,30 @@ bool ParseArguments(const ExportSpec &spec, const std::vector<std::string> &give
     std::vector<ArgKind> kinds;
     std::string problem;
     if (!FormatConversions(given[0], kinds, problem)) {
-      error = std::string(spec.name) + ": " + problem;
+      error = std::string(signature.name) + ": " + problem;
       return false;
     }
     for (size_t i = 0; i < kinds.size(); ++i) {
       expected.push_back({"the format's value " + std::to_string(i + 1), kinds[i], true});
     }
     if (given.size() != expected.size()) {
-      error = std::string(spec.name) + ": the format names " + std::to_string(kinds.size()) + " value" +
+      error = std::string(signature.name) + ": the format names " + std::to_string(kinds.size()) + " value" +
               (kinds.size() == 1 ? "" : "s") + ", " + std::to_string(given.size() - 1) + " given";
       return false;
     }
   }
   if (given.size() != expected.size()) {
-    error = std::string(spec.name) + " takes " +
+    error = std::string(signature.name) + " takes " +
             (expected.empty() ? std::string("no arguments")
                               : std::to_string(expected.size()) + " argument" + (expected.size() == 1 ? "" : "s")) +
-            " (" + UsageOf(spec) + "), " + std::to_string(given.size()) + " given";
+            " (" + UsageOf(signature) + "), " + std::to_string(given.size()) + " given";
     return false;
   }
   for (size_t i = 0; i < given.size(); ++i) {
     ArgValue value;
     std::string problem;
     if (!Convert(expected[i], given[i], args, value, problem)) {
-      error = std::string(spec.name) + ": " + problem;
+      error = std::string(signature.name) + ": " + problem;
       return false;
     }
     args.push_back(std::move(value));

@@ -79,7 +79,7 @@ int32_t CallRegGetValue(Proc proc, Args args, CallOutputs &outputs) {
   return code;
 }
 
-const std::vector<ExportSpec> kExports = {
+const std::vector<ExportSignature> kExports = {
     {"KVT_SetupStart",
      {{ArgKind::Text, "DIRECTORY"}, {ArgKind::Text, "BASENAME"}, {ArgKind::Dword, "RESERVED"}, {ArgKind::Text, "MEMO"}},
      RunFrame::Starts,
@@ -263,18 +263,18 @@ const std::vector<ExportSpec> kExports = {
 
 }  // namespace
 
-const std::vector<ExportSpec> &Exports() { return kExports; }
+const std::vector<ExportSignature> &Exports() { return kExports; }
 
-const ExportSpec *FindExport(const std::string &name) {
-  for (const ExportSpec &spec : kExports) {
-    if (name == spec.name) return &spec;
+const ExportSignature *FindExport(const std::string &name) {
+  for (const ExportSignature &signature : kExports) {
+    if (name == signature.name) return &signature;
   }
   return nullptr;
 }
 
-std::string UsageOf(const ExportSpec &spec) {
-  std::string usage = spec.name;
-  for (const ArgSpec &arg : spec.args) usage += std::string(" ") + arg.name;
+std::string UsageOf(const ExportSignature &signature) {
+  std::string usage = signature.name;
+  for (const Parameter &arg : signature.args) usage += std::string(" ") + arg.name;
   return usage;
 }
 

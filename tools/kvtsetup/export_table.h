@@ -27,7 +27,7 @@ enum class ArgKind {
   FormatValues,  // the values that a log format's conversions name, any number
 };
 
-struct ArgSpec {
+struct Parameter {
   ArgKind kind;
   const char *name;  // as the usage line shows it: "PATH", "NOUNLOCK", ...
 };
@@ -57,24 +57,24 @@ enum class RunFrame {
   Inside,    // kvtsetup starts a run, calls the export and finishes the run
 };
 
-struct ExportSpec {
+struct ExportSignature {
   const char *name;
-  std::vector<ArgSpec> args;
+  std::vector<Parameter> args;
   RunFrame frame;
   Invoker invoke;
   const char *summary;  // one line: what it does and what its result means
 };
 
 // Every export of the setup library, in the order of KvtSetup.def.
-const std::vector<ExportSpec> &Exports();
+const std::vector<ExportSignature> &Exports();
 // The export of that name (exact, as GetProcAddress compares), or null.
-const ExportSpec *FindExport(const std::string &name);
+const ExportSignature *FindExport(const std::string &name);
 // "KVT_RegDeleteKey PATH NOUNLOCK".
-std::string UsageOf(const ExportSpec &spec);
+std::string UsageOf(const ExportSignature &signature);
 
 // Converts the user's texts into the export's arguments; false with a
 // message in the user's words when their number or a type is wrong.
-bool ParseArguments(const ExportSpec &spec, const std::vector<std::string> &given, std::vector<ArgValue> &args,
-                    std::string &error);
+bool ParseArguments(const ExportSignature &signature, const std::vector<std::string> &given,
+                    std::vector<ArgValue> &args, std::string &error);
 
 }  // namespace kvt::setup

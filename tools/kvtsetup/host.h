@@ -34,11 +34,9 @@ class Host {
   virtual bool Begin(bool actsOnMachine, std::string &error) = 0;
   virtual const SetupLibrary &Library() const = 0;
   // Shows `record` (the log, and the result and outputs when `showResult`)
-  // and ends the work on the machine. False with a message when the
-  // machine could not be kept.
+  // and keeps the machine as the command left it. False with a message
+  // when it could not be kept. A host that is not finished keeps nothing.
   virtual bool Finish(const CallRecord &record, bool showResult, std::string &error) = 0;
-  // Ends the work on the machine after a command that called nothing.
-  virtual void Abandon() = 0;
 };
 
 std::unique_ptr<Host> MakeHost();

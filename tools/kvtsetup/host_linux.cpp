@@ -100,8 +100,6 @@ class MachineHost : public Host {
     return true;
   }
 
-  void Abandon() override {}
-
  private:
   bool LoadCopy(std::string &error) {
     std::error_code status;

@@ -36,8 +36,6 @@ class WindowsHost : public Host {
     return true;
   }
 
-  void Abandon() override {}
-
  private:
   std::string dllPath_;
   std::unique_ptr<SetupLibrary> library_;

@@ -26,25 +26,26 @@ struct Options {
   std::vector<std::string> exportArgs;
 };
 
-int Fail(int status, const std::string &message) {
+// One line on stderr that tells how the command ended; returns `status`.
+int Tell(int status, const std::string &message) {
   std::cerr << "kvtsetup: " << message << '\n';
   return status;
 }
 
 int ListExports(Host &host) {
   std::string error;
-  if (!host.Begin(false, error)) return Fail(kExitCannotRun, error);
+  if (!host.Begin(false, error)) return Tell(kExitCannotRun, error);
   for (const std::string &name : host.Library().ExportNames()) {
-    const ExportSpec *spec = FindExport(name);
-    if (spec == nullptr) {
+    const ExportSignature *signature = FindExport(name);
+    if (signature == nullptr) {
       std::cout << name << "\n    (kvtsetup does not know its arguments and cannot call it)\n";
     } else {
-      std::cout << UsageOf(*spec) << "\n    " << spec->summary << '\n';
+      std::cout << UsageOf(*signature) << "\n    " << signature->summary << '\n';
     }
   }
-  for (const ExportSpec &spec : Exports()) {
-    if (host.Library().Find(spec.name) == nullptr) {
-      std::cerr << "kvtsetup: " << host.Library().Origin() << " does not offer " << spec.name << '\n';
+  for (const ExportSignature &signature : Exports()) {
+    if (host.Library().Find(signature.name) == nullptr) {
+      std::cerr << "kvtsetup: " << host.Library().Origin() << " does not offer " << signature.name << '\n';
     }
   }
   return kExitDone;
@@ -52,30 +53,26 @@ int ListExports(Host &host) {
 
 int RunCommand(Host &host, const std::string &command, const Options &o) {
   const bool sequence = command == "install" || command == "uninstall";
-  const ExportSpec *spec =
+  const ExportSignature *signature =
       FindExport(sequence ? (command == "install" ? "KVT_Install" : "KVT_Uninstall") : o.exportName);
-  if (spec == nullptr) {
-    return Fail(kExitUsage, "the setup library has no export " + o.exportName + "; kvtsetup exports lists them");
+  if (signature == nullptr) {
+    return Tell(kExitUsage, "the setup library has no export " + o.exportName + "; kvtsetup exports lists them");
   }
   std::vector<ArgValue> args;
   std::string error;
-  if (!ParseArguments(*spec, sequence ? std::vector<std::string>{o.setupFolder} : o.exportArgs, args, error)) {
-    return Fail(kExitUsage, error);
+  if (!ParseArguments(*signature, sequence ? std::vector<std::string>{o.setupFolder} : o.exportArgs, args, error)) {
+    return Tell(kExitUsage, error);
   }
-  if (!host.Begin(true, error)) return Fail(kExitCannotRun, error);
-  if (!SetupFolderHoldsIni(o.setupFolder, error)) {
-    host.Abandon();
-    return Fail(kExitCannotRun, error + "; nothing was changed");
-  }
+  if (!host.Begin(true, error)) return Tell(kExitCannotRun, error);
   CallRecord record;
-  if (!CallExport(host.Library(), *spec, args, o.setupFolder, record, error)) {
-    host.Abandon();
-    return Fail(kExitCannotRun, error + "; nothing was changed");
+  if (!SetupFolderHoldsIni(o.setupFolder, error) ||
+      !CallExport(host.Library(), *signature, args, o.setupFolder, record, error)) {
+    return Tell(kExitCannotRun, error + "; nothing was changed");
   }
-  if (!host.Finish(record, !sequence, error)) return Fail(kExitCannotRun, error);
+  if (!host.Finish(record, !sequence, error)) return Tell(kExitCannotRun, error);
   if (!sequence) return kExitDone;
   const SequenceOutcome outcome = OutcomeOf(command, record.result);
-  return Fail(outcome.exitStatus, outcome.message);
+  return Tell(outcome.exitStatus, outcome.message);
 }
 
 }  // namespace
@@ -125,6 +122,5 @@ int main(int argc, char **argv) {
   }
   if (exports->parsed()) return ListExports(*host);
   const std::string command = install->parsed() ? "install" : uninstall->parsed() ? "uninstall" : "call";
-  (void)call;
   return RunCommand(*host, command, o);
 }

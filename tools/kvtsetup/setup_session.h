@@ -19,10 +19,10 @@ struct CallRecord {
   std::string log;  // what the call added to the setup folder's log
 };
 
-// Calls `spec` with `args` in a run of `setupFolder`. False, with nothing
+// Calls `signature` with `args` in a run of `setupFolder`. False, with nothing
 // called, when the library lacks the export or the exports of the run's
 // frame.
-bool CallExport(const SetupLibrary &library, const ExportSpec &spec, const std::vector<ArgValue> &args,
+bool CallExport(const SetupLibrary &library, const ExportSignature &signature, const std::vector<ArgValue> &args,
                 const std::string &setupFolder, CallRecord &record, std::string &error);
 
 }  // namespace kvt::setup

@@ -14,6 +14,8 @@
 
 #include <scoped_handle.h>
 
+#include "sample_contents.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -163,41 +165,42 @@ bool StageDriverFiles(const std::string &configDll) {
   return CopyFileA(configDll.c_str(), (dir + "\\" + kConfigFile).c_str(), FALSE) && static_cast<bool>(data);
 }
 
-void AddDriver(const char *name) {
+void AddDriver(const sample::Driver &driver) {
   DRIVER_INFO_3A info = {};
   info.cVersion = 3;
-  info.pName = const_cast<LPSTR>(name);
+  info.pName = const_cast<LPSTR>(driver.name);
   info.pDriverPath = const_cast<LPSTR>(kConfigFile);
   info.pDataFile = const_cast<LPSTR>(kDataFile);
   info.pConfigFile = const_cast<LPSTR>(kConfigFile);
   info.pDefaultDataType = const_cast<LPSTR>("RAW");
-  Report(AddPrinterDriverA(NULL, 3, reinterpret_cast<LPBYTE>(&info)), std::string("the printer driver ") + name);
+  Report(AddPrinterDriverA(NULL, 3, reinterpret_cast<LPBYTE>(&info)), std::string("the printer driver ") + driver.name);
 }
 
-void AddPortMonitor(const char *name, const char *dll, const std::vector<const char *> &ports) {
+void AddPortMonitor(const sample::Monitor &monitor) {
   MONITOR_INFO_2A info = {};
-  info.pName = const_cast<LPSTR>(name);
+  info.pName = const_cast<LPSTR>(monitor.name);
   info.pEnvironment = const_cast<LPSTR>("Windows NT x86");
-  info.pDLLName = const_cast<LPSTR>(dll);
-  Report(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&info)), std::string("the port monitor ") + name);
-  for (const char *port : ports) {
+  info.pDLLName = const_cast<LPSTR>(monitor.dll);
+  Report(AddMonitorA(NULL, 2, reinterpret_cast<LPBYTE>(&info)), std::string("the port monitor ") + monitor.name);
+  for (const char *port : monitor.ports) {
+    if (port == nullptr) continue;
     kvt::ScopedKey key;
-    const std::string path = std::string(kMonitorsKey) + "\\" + name + "\\Ports\\" + port;
+    const std::string path = std::string(kMonitorsKey) + "\\" + monitor.name + "\\Ports\\" + port;
     Report(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, NULL, 0, KEY_WRITE, NULL, key.receive(), NULL) ==
                ERROR_SUCCESS,
            std::string("the port ") + port);
   }
 }
 
-void AddLocalPrinter(const char *name, const char *driver, const char *port) {
+void AddLocalPrinter(const sample::Printer &printer) {
   PRINTER_INFO_2A info = {};
-  info.pPrinterName = const_cast<LPSTR>(name);
-  info.pPortName = const_cast<LPSTR>(port);
-  info.pDriverName = const_cast<LPSTR>(driver);
+  info.pPrinterName = const_cast<LPSTR>(printer.name);
+  info.pPortName = const_cast<LPSTR>(printer.port);
+  info.pDriverName = const_cast<LPSTR>(printer.driver);
   info.pPrintProcessor = const_cast<LPSTR>("WinPrint");
   info.pDatatype = const_cast<LPSTR>("RAW");
-  const kvt::ScopedPrinter printer(AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info)));
-  Report(static_cast<bool>(printer), std::string("the printer ") + name + " on " + port);
+  const kvt::ScopedPrinter added(AddPrinterA(NULL, 2, reinterpret_cast<LPBYTE>(&info)));
+  Report(static_cast<bool>(added), std::string("the printer ") + printer.name + " on " + printer.port);
 }
 
 void PrepareSpooler(const std::string &configDll) {
@@ -205,20 +208,17 @@ void PrepareSpooler(const std::string &configDll) {
   NotPrepared("the drivers' own files KVTRZ4PR.DLL and KVTRZ4UI.DLL",
               "Wine's AddPrinter loads the driver's configuration DLL and calls it; the test configuration DLL stands "
               "in for all three drivers");
-  for (const char *driver : {"KVT-RZ4", "KVT-RZ4 Studio", "Lumen Office 300 PCL"}) AddDriver(driver);
-  AddPortMonitor("KVT USB Port Monitor", "kvtusbmon.dll", {"KVTUSB001", "KVTUSB002"});
-  AddPortMonitor("KVT Network Port Monitor", "kvtnetmon.dll", {"KVTNET_192.0.2.40"});
-  AddLocalPrinter("KVT-RZ4", "KVT-RZ4", "KVTUSB001");
-  AddLocalPrinter("KVT-RZ4 (Copy 2)", "KVT-RZ4", "KVTUSB002");
-  AddLocalPrinter("KVT-RZ4 Studio", "KVT-RZ4 Studio", "KVTNET_192.0.2.40");
-  AddLocalPrinter("Lumen Office 300", "Lumen Office 300 PCL", "LPT1:");
+  for (const sample::Driver &driver : sample::kDrivers) AddDriver(driver);
+  for (const sample::Monitor &monitor : sample::kMonitors) AddPortMonitor(monitor);
+  for (const sample::Printer &printer : sample::kPrinters) AddLocalPrinter(printer);
+  NotPrepared("the printers' tray data", "nothing in the uninstall reads it");
 }
 
 // Devices, the INF store and colour profiles.
 
-void AddDevice(const char *name, const std::vector<std::string> &hardwareIds) {
+void AddDevice(const sample::Device &added) {
   std::vector<BYTE> ids;
-  for (const std::string &id : hardwareIds) {
+  for (const std::string id : added.hardwareIds) {
     ids.insert(ids.end(), id.begin(), id.end());
     ids.push_back(0);
   }
@@ -226,11 +226,13 @@ void AddDevice(const char *name, const std::vector<std::string> &hardwareIds) {
   const kvt::ScopedDeviceInfoSet set(SetupDiCreateDeviceInfoList(&kDeviceClass, NULL));
   SP_DEVINFO_DATA device = {};
   device.cbSize = sizeof(device);
-  Report(set && SetupDiCreateDeviceInfoA(set.get(), name, &kDeviceClass, NULL, NULL, DICD_GENERATE_ID, &device) &&
+  Report(set &&
+             SetupDiCreateDeviceInfoA(set.get(), added.rootName, &kDeviceClass, added.description, NULL,
+                                      DICD_GENERATE_ID, &device) &&
              SetupDiSetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID, ids.data(),
                                                static_cast<DWORD>(ids.size())) &&
              SetupDiRegisterDeviceInfo(set.get(), &device, 0, NULL, NULL, NULL),
-         std::string("the device ") + name + " (" + hardwareIds[0] + ")");
+         std::string("the device ") + added.description + " (" + added.hardwareIds[0] + ")");
 }
 
 std::vector<std::string> DeviceHardwareIds() {
@@ -249,19 +251,22 @@ std::vector<std::string> DeviceHardwareIds() {
   return found;
 }
 
+void StoreInf(const char *inf) {
+  char stored[MAX_PATH] = "";
+  Report(SetupCopyOEMInfA(inf, NULL, SPOST_PATH, 0, stored, sizeof stored, NULL, NULL),
+         std::string("the INF ") + inf + " stored as " + stored);
+}
+
 void PrepareDevicesInfsAndProfiles() {
-  NotPrepared("device instance IDs USB\\VID_FFF0&PID_0104\\KVT0001 and the like",
-              "Wine makes devices with generated root IDs only; the hardware IDs are the sample's");
-  AddDevice("KVTRZ4", {"USB\\Vid_FFF0&Pid_0104&Rev_0100", "USB\\Vid_FFF0&Pid_0104"});
-  AddDevice("LUMEN300", {"USB\\Vid_FFF1&Pid_0300&Rev_0200", "USB\\Vid_FFF1&Pid_0300"});
-  for (const char *inf :
-       {"C:\\Drivers\\Lumen\\lum300.inf", "C:\\KVT Setup\\kvtrz4.inf", "C:\\Drivers\\Orbis\\orbis42.inf"}) {
-    char stored[MAX_PATH] = "";
-    Report(SetupCopyOEMInfA(inf, NULL, SPOST_PATH, 0, stored, sizeof stored, NULL, NULL),
-           std::string("the INF ") + inf + " stored as " + stored);
-  }
+  NotPrepared("device instance IDs such as USB\\VID_FFF0&PID_0104\\KVT0001 and the devices' classes",
+              "the devices are made with generated root IDs in a test class of their own, so that no class "
+              "installer of Wine's takes part; their hardware IDs are the sample's");
+  for (const sample::Device &device : sample::kDevices) AddDevice(device);
+  StoreInf(sample::kOtherVendorsInfs[0]);
+  StoreInf(sample::kPackageInf);
+  StoreInf(sample::kOtherVendorsInfs[1]);
   NotPrepared("OEM INF copies named oemN.inf", "Wine's SetupCopyOEMInf keeps the INF's own name");
-  for (const char *profile : {"C:\\Drivers\\Lumen\\Lumen Office Plain.icm", "C:\\KVT Setup\\KVTRZ4 Glossy.icm"}) {
+  for (const char *profile : sample::kProfiles) {
     Report(InstallColorProfileA(NULL, profile), std::string("the colour profile ") + profile);
   }
 }
