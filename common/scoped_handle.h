@@ -1,7 +1,7 @@
 // One owner for every Windows handle that the package's C++ code holds: an
 // open registry key, a LocalAlloc, GlobalAlloc or heap block, a security
-// descriptor, a SID, a device information set, a printer, a file search or
-// a file. The owner closes its handle once, with the call that belongs to
+// descriptor, a SID, a device information set, a printer, a file search, a
+// file or a loaded library. The owner closes its handle once, with the call that belongs to
 // how the handle was obtained; it cannot be copied, only moved, and
 // release() hands the handle to whoever takes over closing it.
 //
@@ -155,6 +155,17 @@ struct FileTraits {
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Handle file) { CloseHandle(file); }
 };
+
+#ifdef _WIN32
+// Libraries loaded with LoadLibraryA. Over the platform layer no library is
+// loaded: the hosts have theirs linked in.
+struct ModuleTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() { return NULL; }
+  static void Close(Handle module) { FreeLibrary(module); }
+};
+using ScopedModule = ScopedHandle<ModuleTraits>;
+#endif
 
 using ScopedKey = ScopedHandle<RegKeyTraits>;
 template <typename T = VOID>

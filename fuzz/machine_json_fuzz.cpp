@@ -1,5 +1,6 @@
 // Loads arbitrary bytes as one of a saved machine's JSON files (which one
-// is fixed when the target is built: spooler, devices or colour profiles).
+// is fixed when the target is built: spooler, devices, colour profiles or
+// file attributes, whose entries are looked up on the fresh machine's C:).
 // A file that loads must save again, the saved file must load, and saving
 // that gives the same bytes; a file refused says why.
 #include <cstddef>
@@ -7,6 +8,9 @@
 #include <fstream>
 #include <string>
 
+#include <platform/testing.h>
+
+#include "../platform/files/files_internal.h"
 #include "scratch_files.h"
 #include "../platform/mscms/mscms_module.h"
 #include "../platform/setupapi/setupapi_module.h"
@@ -26,10 +30,15 @@ bool Load(const std::string &path, std::string *problem) {
   std::optional<platform::setupapi::DeviceList> devices = platform::setupapi::ReadDevices(path, problem);
   if (devices) platform::setupapi::UseDevices(std::move(*devices));
   return devices.has_value();
-#else
+#elif KVT_MACHINE_FILE == 3
   std::optional<platform::mscms::InstalledProfiles> profiles = platform::mscms::ReadProfiles(path, problem);
   if (profiles) platform::mscms::UseProfiles(std::move(*profiles));
   return profiles.has_value();
+#else
+  std::optional<std::vector<platform::files::SavedAttribute> > attributes =
+      platform::files::ReadAttributes(path, platform::DriveCFolder(), problem);
+  if (attributes) platform::files::UseAttributes(*attributes);
+  return attributes.has_value();
 #endif
 }
 
@@ -39,8 +48,10 @@ bool Save(const std::string &path) {
   return platform::SaveSpooler(path);
 #elif KVT_MACHINE_FILE == 2
   return platform::setupapi::SaveDevices(path);
-#else
+#elif KVT_MACHINE_FILE == 3
   return platform::mscms::SaveProfiles(path);
+#else
+  return platform::files::SaveAttributes(path);
 #endif
 }
 

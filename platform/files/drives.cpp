@@ -137,8 +137,8 @@ std::optional<std::string> DriveHostRoot(char16_t drive) {
   return std::nullopt;
 }
 
-// The entry of host folder `folder` whose name equals `name` ignoring case;
-// an exact match wins. Nullopt when there is none.
+}  // namespace
+
 std::optional<std::string> FindEntryIgnoringCase(const std::string &folder, const std::u16string &name) {
   const std::string exact = ToUtf8(name);
   struct stat info {};
@@ -151,8 +151,6 @@ std::optional<std::string> FindEntryIgnoringCase(const std::string &folder, cons
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 std::string ResolvedPath::HostPath() const {
   if (hostName.empty()) return hostFolder.empty() ? "/" : hostFolder;

@@ -62,6 +62,28 @@ bool CopyContents(const std::string &source, const std::string &target) {
 
 }  // namespace
 
+DWORD EntryAttributes(const std::string &host, bool isDirectory) {
+  if (isDirectory) return KeptAttributes(host);
+  return (IsReadOnlyFile(host) ? FILE_ATTRIBUTE_READONLY : 0) | KeptAttributes(host);
+}
+
+DWORD ApplyAttributes(const std::string &host, bool isDirectory, DWORD attributes) {
+  if (isDirectory) {
+    KeepAttributes(host, attributes);
+    return 0;
+  }
+  KeepAttributes(host, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+  struct stat info {};
+  if (::stat(host.c_str(), &info) != 0) return ErrorOfErrno(errno);
+  mode_t mode = info.st_mode & 07777;
+  if (attributes & FILE_ATTRIBUTE_READONLY) {
+    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else {
+    mode |= S_IWUSR;
+  }
+  return ::chmod(host.c_str(), mode) == 0 ? 0 : ErrorOfErrno(errno);
+}
+
 }  // namespace platform::files
 
 using namespace platform::files;
@@ -83,8 +105,8 @@ extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
   ResolvedPath path;
   if (!ResolveExisting(lpFileName, &path)) return INVALID_FILE_ATTRIBUTES;
   const std::string host = path.HostPath();
-  if (path.isDirectory) return FILE_ATTRIBUTE_DIRECTORY | KeptAttributes(host);
-  return FILE_ATTRIBUTE_ARCHIVE | (IsReadOnlyFile(host) ? FILE_ATTRIBUTE_READONLY : 0) | KeptAttributes(host);
+  if (path.isDirectory) return FILE_ATTRIBUTE_DIRECTORY | EntryAttributes(host, true);
+  return FILE_ATTRIBUTE_ARCHIVE | EntryAttributes(host, false);
 }
 
 // The read-only attribute of a file is its write permission; hidden and
@@ -93,21 +115,7 @@ extern "C" DWORD WINAPI GetFileAttributesA(LPCSTR lpFileName) {
 extern "C" BOOL WINAPI SetFileAttributesA(LPCSTR lpFileName, DWORD dwFileAttributes) {
   ResolvedPath path;
   if (!ResolveExisting(lpFileName, &path)) return FALSE;
-  const std::string host = path.HostPath();
-  if (path.isDirectory) {
-    KeepAttributes(host, dwFileAttributes);
-    return TRUE;
-  }
-  KeepAttributes(host, dwFileAttributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-  struct stat info {};
-  if (::stat(host.c_str(), &info) != 0) return Fail(ErrorOfErrno(errno));
-  mode_t mode = info.st_mode & 07777;
-  if (dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
-    mode &= ~static_cast<mode_t>(S_IWUSR | S_IWGRP | S_IWOTH);
-  } else {
-    mode |= S_IWUSR;
-  }
-  if (::chmod(host.c_str(), mode) != 0) return Fail(ErrorOfErrno(errno));
+  if (const DWORD error = ApplyAttributes(path.HostPath(), path.isDirectory, dwFileAttributes)) return Fail(error);
   return TRUE;
 }
 

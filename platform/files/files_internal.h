@@ -10,6 +10,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
+
+namespace platform {
+struct MachineDescription;
+}
 
 namespace platform::files {
 
@@ -49,6 +54,10 @@ std::u16string WindowsPathOfHost(const std::string &hostPath);
 // The host folder of drive C:, made on first use.
 const std::string &DriveCFolder();
 
+// The entry of host folder `folder` whose name equals `name` ignoring case;
+// an exact match wins. Nullopt when there is none.
+std::optional<std::string> FindEntryIgnoringCase(const std::string &folder, const std::u16string &name);
+
 // Copies `text` as ANSI into a caller's buffer of `size` characters, the
 // way GetWindowsDirectoryA and its kin do: when it fits, the result is its
 // length; otherwise nothing is written and the result is the size needed.
@@ -77,13 +86,40 @@ void KeepAttributes(const std::string &host, DWORD attributes);
 void ForgetEntry(const FileIdentity &entry);
 bool IsLoadedModule(const std::string &host);
 
+// The read-only, hidden and system attributes of an existing entry, and
+// setting them (a file's read-only attribute is its write permission; the
+// other attributes given are accepted and not stored). ApplyAttributes
+// returns 0 or the Windows error.
+DWORD EntryAttributes(const std::string &host, bool isDirectory);
+DWORD ApplyAttributes(const std::string &host, bool isDirectory, DWORD attributes);
+
 // Machine lifecycle, called by the kernel's machine functions.
 void ResetFiles();                                    // fresh temporary C:
 void UseDriveCFolder(const std::string &hostFolder);  // a loaded machine's C:
-void ResetMainModulePath();                           // the real program again
+// Adds every entry of C: below its root to `machine`, folders before what
+// they hold and the entries of a folder in name order, letter case ignored.
+void DescribeDriveC(MachineDescription &machine);
+void ResetMainModulePath();  // the real program again
 void CloseAllFiles();
 void CloseAllFinds();
 size_t OpenFileCount();
 size_t OpenFindCount();
+
+// The attributes of a saved machine's C: that its host files cannot keep
+// (read-only, hidden, system), as `<dir>/file_attributes.json`. Reading
+// checks the file against the host folder `driveC` that is to become C:
+// and gives nullopt, with what is wrong in `problem` (worded to follow the
+// file's name), for a malformed file or one naming an entry that is not
+// there; a missing file means no attributes. Nothing changes until
+// UseAttributes, which is called once that folder is C:.
+struct SavedAttribute {
+  std::string host;  // the entry's host path
+  bool isDirectory = false;
+  DWORD attributes = 0;
+};
+bool SaveAttributes(const std::string &path);
+std::optional<std::vector<SavedAttribute>> ReadAttributes(const std::string &path, const std::string &driveC,
+                                                          std::string *problem);
+void UseAttributes(const std::vector<SavedAttribute> &attributes);
 
 }  // namespace platform::files

@@ -41,9 +41,11 @@ constexpr const char *kDriveCFolder = "drive_c";
 constexpr const char *kRegistryFile = "registry.reg";
 constexpr const char *kDevicesFile = "devices.json";
 constexpr const char *kProfilesFile = "color_profiles.json";
+constexpr const char *kAttributesFile = "file_attributes.json";
 
 // What a save writes, and so replaces, in a machine folder.
-constexpr const char *kMachineEntries[] = {kDriveCFolder, kRegistryFile, kDevicesFile, kProfilesFile, kSpoolerFile};
+constexpr const char *kMachineEntries[] = {kDriveCFolder, kRegistryFile,   kDevicesFile,
+                                           kProfilesFile, kAttributesFile, kSpoolerFile};
 
 // Whatever else the old folder holds goes into the new one as links to the
 // same files: a save replaces the machine and nothing beside it.
@@ -117,6 +119,7 @@ bool SaveMachine(const std::string &dir) {
   // searches go on as they were.
   const TreeTransfer drive = driveC == target / kDriveCFolder ? TreeTransfer::Link : TreeTransfer::Copy;
   return TransferTree(driveC.string(), (next / kDriveCFolder).string(), drive) &&
+         files::SaveAttributes((next / kAttributesFile).string()) &&
          registry::SaveRegistry((next / kRegistryFile).string()) &&
          setupapi::SaveDevices((next / kDevicesFile).string()) &&
          mscms::SaveProfiles((next / kProfilesFile).string()) && SaveSpooler((next / kSpoolerFile).string()) &&
@@ -147,6 +150,9 @@ bool LoadMachine(const std::string &dir, std::string *error) {
   if (!devices) return refuse(kDevicesFile);
   std::optional<mscms::InstalledProfiles> profiles = mscms::ReadProfiles((folder / kProfilesFile).string(), &problem);
   if (!profiles) return refuse(kProfilesFile);
+  std::optional<std::vector<files::SavedAttribute>> attributes =
+      files::ReadAttributes((folder / kAttributesFile).string(), (folder / kDriveCFolder).string(), &problem);
+  if (!attributes) return refuse(kAttributesFile);
   if (!LoadSpooler((folder / kSpoolerFile).string(), &problem)) return refuse(kSpoolerFile);
   registry::UseRegistry(std::move(hive));
   setupapi::UseDevices(std::move(*devices));
@@ -154,7 +160,19 @@ bool LoadMachine(const std::string &dir, std::string *error) {
   // The loaded machine's C: is its own folder, used in place: what a tool
   // does to the files is in the machine folder at once.
   files::UseDriveCFolder((folder / kDriveCFolder).string());
+  files::UseAttributes(*attributes);
   return true;
+}
+
+MachineDescription DescribeMachine() {
+  MachineDescription machine;
+  DescribeSpooler(machine);
+  setupapi::DescribeDevices(machine);
+  setupapi::DescribeInfStore(machine);
+  mscms::DescribeProfiles(machine);
+  registry::DescribeRegistry(machine);
+  files::DescribeDriveC(machine);
+  return machine;
 }
 
 }  // namespace platform

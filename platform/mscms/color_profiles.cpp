@@ -90,6 +90,8 @@ std::optional<InstalledProfiles> ReadProfiles(const std::string &path, std::stri
 
 void UseProfiles(InstalledProfiles profiles) { Installed() = std::move(profiles); }
 
+void DescribeProfiles(MachineDescription &machine) { machine.colorProfiles = Installed(); }
+
 }  // namespace platform::mscms
 
 using namespace platform;

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+struct MachineDescription;
+}
+
 namespace platform::mscms {
 
 // File names of the installed profiles in the colour folder.
@@ -17,5 +21,8 @@ using InstalledProfiles = std::vector<std::string>;
 bool SaveProfiles(const std::string &path);
 std::optional<InstalledProfiles> ReadProfiles(const std::string &path, std::string *problem);
 void UseProfiles(InstalledProfiles profiles);
+
+// Adds the installed profiles, in the order they were installed.
+void DescribeProfiles(MachineDescription &machine);
 
 }  // namespace platform::mscms

@@ -6,6 +6,10 @@
 #include <memory>
 #include <string>
 
+namespace platform {
+struct MachineDescription;
+}
+
 namespace platform::registry {
 
 struct Hive;
@@ -26,5 +30,8 @@ std::shared_ptr<Hive> ReadRegistry(const std::string &path, std::string *problem
 // Makes `hive` (null: a fresh one) the machine's registry; every open key
 // is closed.
 void UseRegistry(std::shared_ptr<Hive> hive);
+
+// Adds every key of HKEY_LOCAL_MACHINE and HKEY_USERS to `machine`.
+void DescribeRegistry(MachineDescription &machine);
 
 }  // namespace platform::registry

@@ -93,4 +93,26 @@ std::optional<GUID> GuidOfText(const std::string &text) {
 
 void ResetDevices() { ResetModule(); }
 
+void DescribeDevices(MachineDescription &machine) {
+  for (const DevicePtr &device : Devices().devices) {
+    MachineDescription::Device described;
+    described.instanceId = ToUtf8(AnsiToWide(device->instanceId.c_str()));
+    described.description = ToUtf8(AnsiToWide(device->description.c_str()));
+    // A multi-string: texts each ending in a zero, up to an empty one or
+    // the end of the bytes, whichever comes first.
+    auto ids = device->properties.find(SPDRP_HARDWAREID);
+    if (ids != device->properties.end()) {
+      const std::vector<BYTE> &bytes = ids->second;
+      for (size_t at = 0; at < bytes.size() && bytes[at] != 0;) {
+        size_t end = at;
+        while (end < bytes.size() && bytes[end] != 0) ++end;
+        described.hardwareIds.push_back(
+            ToUtf8(AnsiToWide(std::string(bytes.begin() + at, bytes.begin() + end).c_str())));
+        at = end + 1;
+      }
+    }
+    machine.devices.push_back(std::move(described));
+  }
+}
+
 }  // namespace platform::setupapi

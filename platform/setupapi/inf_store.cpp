@@ -7,6 +7,9 @@
 //   bytes 8-11  size of the stored INF in bytes
 //   bytes 12-15 length of the source media location that follows
 //   then        the source media location (ANSI, no terminator)
+#include <platform/testing.h>
+
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +19,7 @@
 #include <sstream>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "../files/files_internal.h"
 #include "../files/profile_parser.h"
@@ -96,6 +100,43 @@ std::string StoredName(const std::string &infFolder, const std::string &infBytes
 }
 
 }  // namespace
+
+namespace platform::setupapi {
+
+void DescribeInfStore(MachineDescription &machine) {
+  files::ResolvedPath folder;
+  if (files::Resolve(kInfFolder, &folder) != 0 || !folder.exists) return;
+  std::vector<std::pair<unsigned, std::filesystem::path>> stored;
+  std::error_code error;
+  for (const auto &entry : std::filesystem::directory_iterator(folder.HostPath(), error)) {
+    const std::optional<unsigned> number = OemNumber(entry.path().filename().string());
+    if (number && entry.is_regular_file(error)) stored.emplace_back(*number, entry.path());
+  }
+  std::sort(stored.begin(), stored.end());
+  for (const auto &[number, host] : stored) {
+    MachineDescription::OemInf inf;
+    const std::u16string windowsPath = files::WindowsPathOfHost(host.string());
+    inf.path = ToUtf8(windowsPath);
+    // The companion is looked up as Windows would, whatever its letter case.
+    files::ResolvedPath pnf;
+    if (files::Resolve(windowsPath.substr(0, windowsPath.size() - 4) + u".pnf", &pnf) == 0 && pnf.exists &&
+        !pnf.isDirectory) {
+      inf.pnfPath = ToUtf8(files::WindowsPathOfHost(pnf.HostPath()));
+    }
+    // The sections point into the text, which must outlive them.
+    const std::string bytes = ReadHostFile(host.string()).value_or("");
+    const std::vector<profile::Section> sections = profile::Parse(bytes);
+    if (const profile::Section *version = profile::FindSection(sections, "Version")) {
+      const profile::Entry *provider = profile::FindEntry(*version, "Provider");
+      if (provider != nullptr && provider->value) {
+        inf.provider = ToUtf8(AnsiToWide(std::string(profile::StripQuotes(*provider->value)).c_str()));
+      }
+    }
+    machine.oemInfs.push_back(std::move(inf));
+  }
+}
+
+}  // namespace platform::setupapi
 
 extern "C" BOOL WINAPI SetupCopyOEMInfA(PCSTR SourceInfFileName, PCSTR OEMSourceMediaLocation, DWORD OEMSourceMediaType,
                                         DWORD CopyStyle, PSTR DestinationInfFileName, DWORD DestinationInfFileNameSize,

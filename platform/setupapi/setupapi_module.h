@@ -11,6 +11,10 @@
 #include <string>
 #include <vector>
 
+namespace platform {
+struct MachineDescription;
+}
+
 namespace platform::setupapi {
 
 // One device instance. Elements of device information sets share it, so a
@@ -53,5 +57,10 @@ size_t LiveSetCount();
 bool SaveDevices(const std::string &path);
 std::optional<DeviceList> ReadDevices(const std::string &path, std::string *problem);
 void UseDevices(DeviceList list);
+
+// Adds the registered devices with their hardware IDs, and the INF store's
+// stored INFs in the order of their numbers, to `machine`.
+void DescribeDevices(MachineDescription &machine);
+void DescribeInfStore(MachineDescription &machine);
 
 }  // namespace platform::setupapi

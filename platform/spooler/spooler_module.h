@@ -7,6 +7,8 @@
 
 namespace platform {
 
+struct MachineDescription;
+
 // Closes every printer handle and open job (their files included) and starts
 // a fresh spooler, running: the "Local Port" monitor with the default ports,
 // built-in forms, nothing else.
@@ -19,5 +21,8 @@ bool SaveSpooler(const std::string &path);
 // the file is missing, malformed or inconsistent, with what is wrong in
 // `problem` (worded to follow the file's name).
 bool LoadSpooler(const std::string &path, std::string *problem);
+
+// Adds the printers, drivers, monitors and ports to `machine`.
+void DescribeSpooler(MachineDescription &machine);
 
 }  // namespace platform

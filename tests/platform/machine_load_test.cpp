@@ -59,6 +59,7 @@ class MachineLoadTest : public ::testing::Test {
     ASSERT_FALSE(test_devices::CreateDevice(test_devices::MultiString({"KVTTEST\\RZ4"})).empty());
     std::ofstream(*platform::HostPathOfWindowsPath("C:\\WINDOWS\\Temp\\kvt.icm")) << "profile";
     ASSERT_TRUE(InstallColorProfileA(nullptr, "C:\\WINDOWS\\Temp\\kvt.icm"));
+    ASSERT_TRUE(SetFileAttributesA("C:\\WINDOWS\\Temp\\kvt.icm", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(platform::AddLocalPort("USB009"));
     ASSERT_TRUE(platform::SaveMachine(dir_.string()));
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Running", 0, nullptr, 0, KEY_READ, nullptr, &key, nullptr),
@@ -81,7 +82,8 @@ class MachineLoadTest : public ::testing::Test {
 };
 
 TEST_F(MachineLoadTest, EveryCutPointOfEverySavedFileIsRefused) {
-  for (const char *file : {"registry.reg", "spooler.json", "devices.json", "color_profiles.json"}) {
+  for (const char *file :
+       {"registry.reg", "spooler.json", "devices.json", "color_profiles.json", "file_attributes.json"}) {
     const std::string whole = ReadText(dir_ / file);
     // A JSON document is whole at its closing brace; the registry only with
     // the line break of its closing line.
@@ -146,6 +148,27 @@ TEST_F(MachineLoadTest, ErrorsNameTheFileAndTheLine) {
        "devices.json is not a valid device list: device expected"},
       {"color_profiles.json", "{\"version\": 1, \"installed\": [\"a/b.icm\"]}",
        "color_profiles.json is not a valid list of installed profiles: a name that is no file name"},
+      // Attributes only for what C: holds, each entry once, in known words.
+      {"file_attributes.json", "{\"version\": 2, \"entries\": []}",
+       "file_attributes.json is not a valid list of file attributes: unknown version or no list"},
+      {"file_attributes.json", R"({"version": 1, "entries": [{"path": "C:\\nowhere.txt", "attributes": ["hidden"]}]})",
+       "file_attributes.json is not a valid list of file attributes: C:\\nowhere.txt is not on the machine's C:"},
+      {"file_attributes.json",
+       R"({"version": 1, "entries": [{"path": "C:\\WINDOWS\\..\\WINDOWS", "attributes": ["hidden"]}]})",
+       "file_attributes.json is not a valid list of file attributes: C:\\WINDOWS\\..\\WINDOWS is not on the machine's "
+       "C:"},
+      {"file_attributes.json", R"({"version": 1, "entries": [{"path": "D:\\WINDOWS", "attributes": ["hidden"]}]})",
+       "file_attributes.json is not a valid list of file attributes: D:\\WINDOWS is not on the machine's C:"},
+      {"file_attributes.json", R"({"version": 1, "entries": [{"path": "C:\\WINDOWS", "attributes": ["archive"]}]})",
+       "file_attributes.json is not a valid list of file attributes: an unknown attribute for C:\\WINDOWS"},
+      {"file_attributes.json", R"({"version": 1, "entries": [{"path": "C:\\WINDOWS", "attributes": []}]})",
+       "file_attributes.json is not a valid list of file attributes: no attribute for C:\\WINDOWS"},
+      {"file_attributes.json",
+       R"({"version": 1, "entries": [{"path": "C:\\WINDOWS", "attributes": ["hidden"]},
+                                    {"path": "c:\\windows", "attributes": ["system"]}]})",
+       "file_attributes.json is not a valid list of file attributes: c:\\windows is listed twice"},
+      {"file_attributes.json", R"({"version": 1, "entries": [{"path": "C:\\WINDOWS"}]})",
+       "file_attributes.json is not a valid list of file attributes: an entry without its path or attributes"},
   };
   for (const auto &test : cases) {
     const std::string whole = ReadText(dir_ / test.file);

@@ -205,3 +205,54 @@ TEST_F(MachineSaveTest, AFullDiskFailsTheSaveAndKeepsTheOldMachine) {
 }
 
 }  // namespace
+
+namespace {
+
+// A copy of a machine folder, or a checkout of one from version control,
+// loses what the host's files cannot keep and gives every file write
+// permission: the saved list of attributes brings them back.
+TEST_F(MachineSaveTest, AttributesThatTheHostCannotKeepComeBackWithTheMachine) {
+  ASSERT_TRUE(CreateDirectoryA("C:\\Kept", nullptr));
+  const struct {
+    const char *path;
+    DWORD attributes;
+    bool folder;
+  } entries[] = {
+      {"C:\\Kept\\readonly.txt", FILE_ATTRIBUTE_READONLY, false},
+      {"C:\\Kept\\Thumbs.db", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, false},
+      {"C:\\Kept\\all.txt", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, false},
+      {"C:\\Kept\\plain.txt", 0, false},
+      {"C:\\Kept\\Hidden Folder", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY, true},
+  };
+  for (const auto &entry : entries) {
+    if (entry.folder) {
+      ASSERT_TRUE(CreateDirectoryA(entry.path, nullptr));
+    } else {
+      std::ofstream(*platform::HostPathOfWindowsPath(entry.path)) << entry.path;
+    }
+    if (entry.attributes != 0) {
+      ASSERT_TRUE(SetFileAttributesA(entry.path, entry.attributes));
+    }
+  }
+  const fs::path dir = root_ / "machine";
+  ASSERT_TRUE(platform::SaveMachine(dir.string()));
+  for (const fs::directory_entry &file : fs::recursive_directory_iterator(dir / "drive_c")) {
+    fs::permissions(file.path(), fs::perms::owner_write, fs::perm_options::add);
+  }
+  const fs::path copy = root_ / "copy";
+  fs::copy(dir, copy, fs::copy_options::recursive);
+
+  for (const fs::path &loaded : {dir, copy}) {
+    platform::ResetMachine();
+    ASSERT_TRUE(platform::LoadMachine(loaded.string()));
+    for (const auto &entry : entries) {
+      const DWORD kind = entry.folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+      EXPECT_EQ(GetFileAttributesA(entry.path), kind | entry.attributes) << entry.path << " in " << loaded;
+    }
+    EXPECT_FALSE(DeleteFileA("C:\\Kept\\readonly.txt"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  }
+  EXPECT_NE(ReadText(copy / "file_attributes.json").find("\"read-only\""), std::string::npos);
+}
+
+}  // namespace

@@ -18,7 +18,9 @@ std::string ReasonOfErrno(int error) {
     case EROFS:
       return "the file system is read-only";
     case ENOSPC:
+#ifdef EDQUOT  // a quota is a disk full to its user; Windows' C library has none
     case EDQUOT:
+#endif
       return "the disk is full";
     case EISDIR:
       return "it is a folder";
@@ -46,6 +48,12 @@ std::string ReasonOfWin32(uint32_t error) {
       return "the device could not be written";
     case 112:  // ERROR_DISK_FULL
       return "the disk is full";
+    case 126:  // ERROR_MOD_NOT_FOUND
+      return "the library or one that it needs is missing";
+    case 127:  // ERROR_PROC_NOT_FOUND
+      return "the library lacks a function that it was asked for";
+    case 193:  // ERROR_BAD_EXE_FORMAT
+      return "it is not a 32-bit Windows library";
     case 1722:  // RPC_S_SERVER_UNAVAILABLE
       return "the print spooler is not running";
     case 1801:  // ERROR_INVALID_PRINTER_NAME

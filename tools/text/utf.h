@@ -21,4 +21,9 @@ void AppendUtf8(std::string &out, char32_t codePoint);
 // Converts UTF-8 text; malformed sequences become U+FFFD.
 std::u16string Utf8ToUtf16(std::string_view text);
 
+// Converts text of code page 1252, the ANSI code page of the machines the
+// tools work with (the setup log is written in it). The five bytes that the
+// code page leaves undefined stand for the C1 controls of the same value.
+std::string AnsiToUtf8(std::string_view text);
+
 }  // namespace kvt::text

@@ -156,7 +156,10 @@ void SetWindowsDirectoryPath(const std::string &windowsPath);
 
 // Saves the machine as the folder `dir`: the spooler's part (drivers, ports,
 // printers with their data values, user forms) as `spooler.json`, C: as
-// `drive_c`, and the registry (HKEY_LOCAL_MACHINE and HKEY_USERS) as
+// `drive_c` with the attributes its host files cannot keep (read-only,
+// hidden, system: a copy or a version control system may drop them) by
+// Windows path in `file_attributes.json`, and the registry
+// (HKEY_LOCAL_MACHINE and HKEY_USERS) as
 // `registry.reg`, REGEDIT4 text in code page 1252 with each key's security
 // descriptor as SDDL on a comment line (";SDDL=...") right under its header
 // and a closing comment line ("; end of registry") last, both of which
@@ -184,11 +187,83 @@ bool SaveMachine(const std::string &dir);
 // what is wrong in plain words ("registry.reg is cut short at line 12").
 // A `registry.reg` must end in its closing line and hold no key deeper than
 // 512 levels and no line break in a name. Without a `registry.reg` the
-// registry is a fresh machine's.
+// registry is a fresh machine's. A `file_attributes.json` may name only
+// entries that `drive_c` holds; without one no entry has an attribute kept.
 // On success open printer handles, jobs and keys are closed, and
 // `<dir>/drive_c` becomes C: and is used in place (made, with the system
 // folders, when missing); open files and searches are closed.
 bool LoadMachine(const std::string &dir, std::string *error = nullptr);
+
+// The machine as a user would look it over, area by area, in UTF-8 texts:
+// what a tool compares before and after something ran on the machine. Every
+// list is in a fixed order (the machine's own order where it has one), so
+// that two descriptions of the same machine are equal.
+struct MachineDescription {
+  struct Printer {
+    std::string name;
+    std::string driver;
+    std::string port;
+  };
+  struct Driver {
+    std::string name;
+    std::string environment;
+  };
+  struct Monitor {
+    std::string name;
+    std::string dll;
+  };
+  struct Port {
+    std::string name;
+    std::string monitor;
+  };
+  struct Device {
+    std::string instanceId;
+    std::string description;
+    std::vector<std::string> hardwareIds;
+  };
+  // A stored INF of the INF store (C:\WINDOWS\Inf\oemN.inf), its
+  // precompiled companion ("" when there is none) and the provider its
+  // [Version] section names.
+  struct OemInf {
+    std::string path;
+    std::string pnfPath;
+    std::string provider;
+  };
+  struct RegistryValue {
+    std::string name;  // "" for the default value
+    DWORD type = REG_NONE;
+    std::vector<uint8_t> data;
+  };
+  // "HKEY_LOCAL_MACHINE\SOFTWARE\..." or "HKEY_USERS\...". `deletable`
+  // tells whether the process identity may delete the key: false for a
+  // key locked against it.
+  struct RegistryKey {
+    std::string path;
+    std::vector<RegistryValue> values;
+    bool deletable = true;
+  };
+  // An entry of drive C: under its Windows path ("C:\WINDOWS\win.ini"), with
+  // its read-only, hidden and system attributes; a file also with its size
+  // and a digest of its content.
+  struct FileEntry {
+    std::string path;
+    bool folder = false;
+    DWORD attributes = 0;
+    uint64_t size = 0;
+    uint64_t digest = 0;
+  };
+
+  std::vector<Printer> printers;
+  std::vector<Driver> drivers;
+  std::vector<Monitor> monitors;
+  std::vector<Port> ports;
+  std::vector<Device> devices;
+  std::vector<OemInf> oemInfs;
+  std::vector<std::string> colorProfiles;  // installed profiles' file names
+  std::vector<RegistryKey> registryKeys;   // parents before their subkeys
+  std::vector<FileEntry> files;            // folders before what they hold
+};
+MachineDescription DescribeMachine();
 
 // Devices and colour profiles. A fresh machine has no devices and no
 // installed profiles; tests make devices with the SetupAPI calls
