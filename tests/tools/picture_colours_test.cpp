@@ -323,6 +323,110 @@ TEST(PictureColours, JpegsDecodedAtAnySizeAreTurnedAsAWholePicture) {
   }
 }
 
+// The file decoded by libjpeg alone, in one pass, at scale/8.
+std::vector<uint8_t> DecodedInOnePass(const std::string &path, unsigned scale) {
+  std::FILE *file = std::fopen(path.c_str(), "rb");
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_decompress(&info);
+  jpeg_stdio_src(&info, file);
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  info.scale_num = scale;
+  info.scale_denom = 8;
+  jpeg_start_decompress(&info);
+  std::vector<uint8_t> pixels(size_t{info.output_width} * info.output_height * 3);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = pixels.data() + size_t{info.output_scanline} * info.output_width * 3;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  std::fclose(file);
+  return pixels;
+}
+
+// A large picture is decoded in two parts side by side; what it gives, and
+// when it tells rows final, are what one pass gives: every row told is
+// final when told, at every size large enough to be split and turned or
+// not. A cut or damage in either part fails the decoding, and a stop asked
+// for ends both parts.
+TEST(PictureColours, LargeJpegsDecodedInTwoPartsGiveWhatOnePassGives) {
+  TempDir dir;
+  std::string error;
+  const uint32_t width = 2560, height = 2048;
+  ASSERT_TRUE(WriteJpeg(dir.File("large.jpg"), Textured(width, height), 90, error)) << error;
+  const std::vector<uint8_t> plain = ReadBytes(dir.File("large.jpg"));
+  WriteBytes(dir.File("turned.jpg"), WithExifOrientation(plain, 6, false));
+  for (const unsigned scale : {5u, 8u}) {
+    const std::vector<uint8_t> onePass = DecodedInOnePass(dir.File("large.jpg"), scale);
+    const PictureSize stored{width * scale / 8, height * scale / 8};
+    for (const char *name : {"large.jpg", "turned.jpg"}) {
+      SCOPED_TRACE(testing::Message() << name << " at " << scale << "/8");
+      std::unique_ptr<PictureDecoder> decoder = OpenPicture(dir.File(name), error);
+      ASSERT_NE(decoder, nullptr) << error;
+      const bool turned = std::string(name) == "turned.jpg";
+      const PictureSize size = turned ? PictureSize{stored.height, stored.width} : stored;
+      RgbImage whole(stored.width, stored.height);
+      whole.pixels = onePass;
+      const RgbImage want = Oriented(std::move(whole), turned ? 6 : 1);
+      std::vector<uint8_t> got(want.pixels.size(), 0x5A);
+      const size_t rowBytes = size_t{size.width} * 3;
+      uint32_t told = 0;
+      ASSERT_TRUE(decoder->Decode(
+          size, got.data(),
+          [&](uint32_t rows) {
+            EXPECT_GT(rows, told);
+            EXPECT_TRUE(std::equal(got.begin() + told * rowBytes, got.begin() + rows * rowBytes,
+                                   want.pixels.begin() + told * rowBytes))
+                << "rows " << told << ".." << rows << " told before they were final";
+            told = rows;
+            return true;
+          },
+          error))
+          << error;
+      EXPECT_EQ(told, size.height);
+      EXPECT_TRUE(got == want.pixels);
+    }
+  }
+
+  std::vector<uint8_t> strayInUpper = plain;
+  strayInUpper.insert(strayInUpper.begin() + plain.size() / 4, 64, 0x12);
+  const struct {
+    const char *name;
+    std::vector<uint8_t> bytes;
+    const char *reason;  // or how it begins
+  } damaged[] = {
+      {"cut in the upper part", {plain.begin(), plain.begin() + plain.size() / 4}, "the file is cut short"},
+      {"cut in the lower part", {plain.begin(), plain.begin() + plain.size() * 9 / 10}, "the file is cut short"},
+      {"without its end", {plain.begin(), plain.end() - 2}, "the file is cut short"},
+      {"stray bytes in the upper part", strayInUpper, "the file is damaged (Corrupt JPEG data: "},
+  };
+  for (const auto &c : damaged) {
+    WriteBytes(dir.File("damaged.jpg"), c.bytes);
+    std::unique_ptr<PictureDecoder> decoder = OpenPicture(dir.File("damaged.jpg"), error);
+    ASSERT_NE(decoder, nullptr) << c.name << ": " << error;
+    std::vector<uint8_t> pixels(size_t{width} * height * 3);
+    EXPECT_FALSE(decoder->Decode(decoder->FullSize(), pixels.data(), {}, error)) << c.name;
+    EXPECT_EQ(error.rfind(c.reason, 0), 0u) << c.name << ": " << error;
+  }
+
+  std::unique_ptr<PictureDecoder> decoder = OpenPicture(dir.File("large.jpg"), error);
+  ASSERT_NE(decoder, nullptr) << error;
+  std::vector<uint8_t> pixels(size_t{width} * height * 3);
+  int calls = 0;
+  EXPECT_FALSE(decoder->Decode(
+      decoder->FullSize(), pixels.data(),
+      [&](uint32_t) {
+        ++calls;
+        return false;
+      },
+      error));
+  EXPECT_EQ(error, "stopped");
+  EXPECT_EQ(calls, 1) << "neither part tells rows after a stop";
+}
+
 TEST(PictureColours, ADecodingIsDoneOnceAtAnOfferedSizeAndCanBeStopped) {
   TempDir dir;
   std::string error;

@@ -5,6 +5,12 @@
 // guarded function that holds no objects with destructors, so nothing is
 // skipped.
 //
+// A large picture in a file of its own is decoded in two parts side by
+// side: the upper part on the caller's thread, the lower part on a second
+// thread with a decompressor of its own that reads through the upper
+// part's data without drawing it. Both give exactly the rows one pass
+// would give.
+//
 // A decoder warning (a cut file, damaged data) is an error here: libjpeg
 // would fill what it could not decode with grey and carry on, and that grey
 // would be printed as if it were the picture.
@@ -18,10 +24,18 @@
 #include <jpeglib.h>
 #include <libexif/exif-data.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <csetjmp>
 #include <cstring>
 
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "orientation.h"
@@ -126,13 +140,78 @@ struct Compressor {
   }
 };
 
-bool GuardedReadHeader(Decompressor *d, std::FILE *file) {
+// A second reader of an open file, at offsets of its own: the lower part
+// of a picture is decoded from the same file while the upper part is, so
+// neither moves the other's place in it.
+struct PositionedSource {
+  jpeg_source_mgr manager;  // first member: libjpeg sees only this part
+  int fd;
+  off_t offset;
+  JOCTET buffer[64 * 1024];
+};
+
+void SkipNothing(j_decompress_ptr) {}
+
+boolean FillFromPosition(j_decompress_ptr info) {
+  auto *source = reinterpret_cast<PositionedSource *>(info->src);
+  ssize_t got;
+  do {
+    got = pread(source->fd, source->buffer, sizeof source->buffer, source->offset);
+  } while (got < 0 && errno == EINTR);
+  if (got <= 0) {
+    // As libjpeg's own file reader does at the end of the file: a warning
+    // (an error here) and an end marker, so that nothing reads on.
+    WARNMS(info, JWRN_JPEG_EOF);
+    source->buffer[0] = 0xFF;
+    source->buffer[1] = JPEG_EOI;
+    got = 2;
+  } else {
+    source->offset += got;
+  }
+  source->manager.next_input_byte = source->buffer;
+  source->manager.bytes_in_buffer = static_cast<size_t>(got);
+  return TRUE;
+}
+
+void SkipFromPosition(j_decompress_ptr info, long count) {
+  jpeg_source_mgr *source = info->src;
+  while (count > 0) {
+    if (static_cast<size_t>(count) <= source->bytes_in_buffer) {
+      source->next_input_byte += count;
+      source->bytes_in_buffer -= static_cast<size_t>(count);
+      return;
+    }
+    count -= static_cast<long>(source->bytes_in_buffer);
+    source->bytes_in_buffer = 0;
+    (*source->fill_input_buffer)(info);
+  }
+}
+
+void ReadFromPosition(j_decompress_ptr info, PositionedSource *source, int fd) {
+  source->manager = {};
+  source->manager.init_source = SkipNothing;
+  source->manager.fill_input_buffer = FillFromPosition;
+  source->manager.skip_input_data = SkipFromPosition;
+  source->manager.resync_to_restart = jpeg_resync_to_restart;
+  source->manager.term_source = SkipNothing;
+  source->fd = fd;
+  source->offset = 0;
+  info->src = &source->manager;
+}
+
+// Reads the header from `file`, or, with `positioned`, from its own place
+// in the file that `positioned` reads.
+bool GuardedReadHeader(Decompressor *d, std::FILE *file, PositionedSource *positioned = nullptr) {
   d->info.err = &InstallErrorHandler(d->error, true)->manager;
   if (setjmp(d->error.jump)) return false;
   jpeg_create_decompress(&d->info);
   d->created = true;
-  jpeg_stdio_src(&d->info, file);
-  jpeg_save_markers(&d->info, kExifMarker, 0xFFFF);
+  if (positioned != nullptr) {
+    ReadFromPosition(&d->info, positioned, fileno(file));
+  } else {
+    jpeg_stdio_src(&d->info, file);
+    jpeg_save_markers(&d->info, kExifMarker, 0xFFFF);
+  }
   jpeg_read_header(&d->info, TRUE);
   const bool inks = d->info.jpeg_color_space == JCS_CMYK || d->info.jpeg_color_space == JCS_YCCK;
   d->info.out_color_space = inks ? JCS_CMYK : JCS_RGB;
@@ -151,27 +230,88 @@ bool GuardedScaledSize(Decompressor *d, unsigned scale, JDIMENSION *width, JDIME
   return true;
 }
 
-// Where decoded rows go. Rows that land whole in the picture as seen are
-// decoded there directly; the others pass through `row` (width * 3 bytes).
-// CMYK rows pass through `cmykRow` (width * 4 bytes) on the way.
+// The lower part's decompressor decodes as the upper part's does.
+bool GuardedScale(Decompressor *d, J_COLOR_SPACE colours, unsigned scale) {
+  if (setjmp(d->error.jump)) return false;
+  d->info.out_color_space = colours;
+  d->info.scale_num = scale;
+  d->info.scale_denom = kScaleDenominator;
+  jpeg_calc_output_dimensions(&d->info);
+  return true;
+}
+
+// How far the decoding of a picture has come, when its upper and lower
+// parts are decoded side by side: the rows final from the top are told as
+// the upper part arrives and, once it is whole, as the lower part does. A
+// stop asked for by the caller or a failure of either part stops both.
+class RowsProgress {
+ public:
+  RowsProgress(const RowsDone *rowsDone, bool topDown, uint32_t middle, uint32_t height)
+      : rowsDone_(rowsDone), topDown_(topDown), middle_(middle), height_(height) {}
+
+  // Part 0 (above `middle`) or 1 (from `middle` down) has `rows` final
+  // rows: false when the decoding is to stop.
+  bool Decoded(int part, uint32_t rows) {
+    if (halt_.load(std::memory_order_relaxed)) return false;
+    if (!topDown_ || !*rowsDone_) return true;
+    const uint32_t total = part == 0 ? rows : middle_ + rows;
+    if (total % kRowsPerReport != 0 && total != middle_ && total != height_) return true;
+    std::lock_guard<std::mutex> lock(mutex_);
+    // The other part may have been told to stop while this one waited.
+    if (halt_.load(std::memory_order_relaxed)) return false;
+    done_[part] = rows;
+    const uint32_t final = done_[0] < middle_ ? done_[0] : middle_ + done_[1];
+    if (final > told_) {
+      told_ = final;
+      if (!(*rowsDone_)(final)) {
+        stopped_ = true;
+        Halt();
+        return false;
+      }
+    }
+    return true;
+  }
+  void Halt() { halt_.store(true, std::memory_order_relaxed); }
+  bool Stopped() const { return stopped_; }
+
+ private:
+  // Rows between two reports of final rows: small against a band of the
+  // page, large against the cost of a report.
+  static constexpr uint32_t kRowsPerReport = 16;
+
+  const RowsDone *rowsDone_;
+  bool topDown_;
+  uint32_t middle_;
+  uint32_t height_;
+  std::mutex mutex_;
+  uint32_t done_[2] = {0, 0};
+  uint32_t told_ = 0;
+  bool stopped_ = false;
+  std::atomic<bool> halt_{false};
+};
+
+// Where decoded rows go: stored rows [first, end) of the picture. Rows
+// that land whole in the picture as seen are decoded there directly; the
+// others pass through `row` (width * 3 bytes). CMYK rows pass through
+// `cmykRow` (width * 4 bytes) on the way.
 struct DecodeTarget {
   const OrientedRows *rows;
   uint8_t *row;
   uint8_t *cmykRow;
-  const RowsDone *rowsDone;
-  uint32_t seenHeight;
-  bool stopped;
+  uint32_t first;
+  uint32_t end;
+  int part;
+  RowsProgress *progress;
+  bool halted;
 };
-
-// Rows between two reports of final rows: small against a band of the
-// page, large against the cost of a report.
-constexpr uint32_t kRowsPerReport = 16;
 
 bool GuardedDecode(Decompressor *d, DecodeTarget *t) {
   if (setjmp(d->error.jump)) return false;
   jpeg_start_decompress(&d->info);
-  const bool topDown = t->rows->TopDown();
-  while (d->info.output_scanline < d->info.output_height) {
+  // The rows above are decoded from the file but not drawn: the lower part
+  // reads the same data, and so meets the same damage, as the upper part.
+  if (t->first > 0 && jpeg_skip_scanlines(&d->info, t->first) != t->first) ERREXIT(&d->info, JERR_BAD_STATE);
+  while (d->info.output_scanline < t->end) {
     const JDIMENSION y = d->info.output_scanline;
     uint8_t *direct = t->rows->DirectRow(y);
     uint8_t *rgb = direct != nullptr ? direct : t->row;
@@ -179,15 +319,19 @@ bool GuardedDecode(Decompressor *d, DecodeTarget *t) {
     jpeg_read_scanlines(&d->info, &row, 1);
     if (t->cmykRow != nullptr) CmykToRgb(t->cmykRow, rgb, d->info.output_width, d->info.saw_Adobe_marker);
     if (direct == nullptr) t->rows->Put(y, rgb);
-    const uint32_t done = d->info.output_scanline;
-    // Rows that arrive from the bottom up or turned are final only at the end.
-    if (topDown && *t->rowsDone && (done % kRowsPerReport == 0 || done == t->seenHeight) && !(*t->rowsDone)(done)) {
-      t->stopped = true;
+    if (!t->progress->Decoded(t->part, d->info.output_scanline - t->first)) {
+      t->halted = true;
       jpeg_abort_decompress(&d->info);
       return false;
     }
   }
-  jpeg_finish_decompress(&d->info);
+  // The upper part ends before the file does; the lower part reads it to
+  // its end marker, so a cut or damaged end is met there.
+  if (d->info.output_scanline < d->info.output_height) {
+    jpeg_abort_decompress(&d->info);
+  } else {
+    jpeg_finish_decompress(&d->info);
+  }
   return true;
 }
 
@@ -220,6 +364,7 @@ bool GuardedEncode(Compressor *c, std::FILE *file, const RgbImage *image, int qu
 class JpegDecoder final : public PictureDecoder {
  public:
   bool Open(std::FILE *file, std::string &error, uint64_t maxPixels) {
+    file_ = file;
     if (!GuardedReadHeader(&d_, file)) {
       error = ReadFailure(&d_.info, d_.error);
       return false;
@@ -265,16 +410,35 @@ class JpegDecoder final : public PictureDecoder {
       return false;
     }
     decoded_ = true;
-    d_.info.scale_num = scales_[index];
-    d_.info.scale_denom = kScaleDenominator;
+    const unsigned scale = scales_[index];
     const uint32_t storedWidth = SwapsSides(orientation_) ? size.height : size.width;
     const uint32_t storedHeight = SwapsSides(orientation_) ? size.width : size.height;
     const OrientedRows rows(storedWidth, storedHeight, orientation_, pixels);
-    std::vector<uint8_t> row(size_t{storedWidth} * 3);
-    std::vector<uint8_t> cmykRow(inks_ ? size_t{storedWidth} * 4 : 0);
-    DecodeTarget target{&rows, row.data(), inks_ ? cmykRow.data() : nullptr, &rowsDone, size.height, false};
-    if (!GuardedDecode(&d_, &target)) {
-      error = target.stopped ? "stopped" : ReadFailure(&d_.info, d_.error);
+    const uint32_t middle = SplitsAt(storedWidth, storedHeight);
+    RowsProgress progress(&rowsDone, rows.TopDown(), middle, storedHeight);
+    Part upper(rows, inks_, 0, middle, 0, &progress);
+    Part lower(rows, inks_, middle, storedHeight, 1, &progress);
+    d_.info.scale_num = scale;
+    d_.info.scale_denom = kScaleDenominator;
+    if (middle == storedHeight) {
+      upper.Decode(&d_);
+    } else {
+      // The lower part on a thread of its own, the upper part on this one,
+      // where the caller waits for the top rows first.
+      std::thread helper;
+      try {
+        helper = std::thread([&] { lower.DecodeFrom(file_, d_.info.out_color_space, scale); });
+      } catch (const std::system_error &) {
+      }
+      upper.Decode(&d_);
+      if (helper.joinable()) {
+        helper.join();
+      } else if (upper.ok) {
+        lower.DecodeFrom(file_, d_.info.out_color_space, scale);
+      }
+    }
+    if (!upper.ok || !lower.ok) {
+      error = progress.Stopped() ? "stopped" : !upper.error.empty() ? upper.error : lower.error;
       return false;
     }
     if (d_.info.output_width != storedWidth || d_.info.output_height != storedHeight) {
@@ -289,6 +453,60 @@ class JpegDecoder final : public PictureDecoder {
   }
 
  private:
+  // One part of the picture's stored rows, decoded by one decompressor,
+  // with its own row buffers.
+  struct Part {
+    Part(const OrientedRows &rows, bool inks, uint32_t first, uint32_t end, int part, RowsProgress *progress)
+        : row(size_t{rows.StoredWidth()} * 3),
+          cmykRow(inks ? size_t{rows.StoredWidth()} * 4 : 0),
+          target{&rows, row.data(), inks ? cmykRow.data() : nullptr, first, end, part, progress, false},
+          ok(first == end) {}
+
+    void Decode(Decompressor *d) {
+      ok = GuardedDecode(d, &target);
+      if (!ok && !target.halted) {
+        error = ReadFailure(&d->info, d->error);
+        target.progress->Halt();  // the other part need not go on
+      }
+    }
+    // With a decompressor of its own, reading the file at its own offsets.
+    void DecodeFrom(std::FILE *file, J_COLOR_SPACE colours, unsigned scale) {
+      Decompressor d;
+      auto source = std::make_unique<PositionedSource>();
+      if (!GuardedReadHeader(&d, file, source.get()) || !GuardedScale(&d, colours, scale)) {
+        error = ReadFailure(&d.info, d.error);
+        target.progress->Halt();
+        return;
+      }
+      Decode(&d);
+    }
+
+    std::vector<uint8_t> row;
+    std::vector<uint8_t> cmykRow;
+    DecodeTarget target;
+    bool ok;
+    std::string error;
+  };
+
+  // The first stored row of the lower part, or the height when the picture
+  // is decoded whole on this thread: a picture too small to gain from a
+  // second thread, a progressive JPEG (each part would decode the whole
+  // file's coefficients first), or one not in a file of its own that can
+  // be read at two places. The upper part takes the larger share, as the
+  // lower part also reads through the upper part's data.
+  uint32_t SplitsAt(uint32_t width, uint32_t height) {
+    if (uint64_t{width} * height < kSplitPixels || jpeg_has_multiple_scans(&d_.info)) return height;
+    struct stat status {};
+    if (fstat(fileno(file_), &status) != 0 || !S_ISREG(status.st_mode)) return height;
+    return static_cast<uint32_t>(uint64_t{height} * kUpperShare / 100);
+  }
+
+  // Pictures from about two megapixels up, decoded in two parts, arrive
+  // sooner: below that a thread costs more than it brings.
+  static constexpr uint64_t kSplitPixels = 2'000'000;
+  static constexpr uint32_t kUpperShare = 60;
+
+  std::FILE *file_ = nullptr;
   Decompressor d_;
   int orientation_ = 1;
   bool inks_ = false;

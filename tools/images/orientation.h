@@ -34,6 +34,7 @@ class OrientedRows {
   // Whether stored rows 0..n-1 are rows 0..n-1 of the picture as seen, so
   // that the seen picture is final from the top down as rows arrive.
   bool TopDown() const { return orientation_ == 1 || orientation_ == 2; }
+  uint32_t StoredWidth() const { return width_; }
 
  private:
   uint32_t width_;   // stored
