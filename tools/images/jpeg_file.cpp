@@ -461,6 +461,8 @@ class JpegDecoder final : public PictureDecoder {
           cmykRow(inks ? size_t{rows.StoredWidth()} * 4 : 0),
           target{&rows, row.data(), inks ? cmykRow.data() : nullptr, first, end, part, progress, false},
           ok(first == end) {}
+    Part(const Part &) = delete;  // `target` points into the row buffers
+    Part &operator=(const Part &) = delete;
 
     void Decode(Decompressor *d) {
       ok = GuardedDecode(d, &target);
