@@ -25,13 +25,16 @@ struct Area {
   std::function<Facts(const T &)> facts;
 };
 
+// A fact of something that went (its value before) or came (after).
+Fact OneSided(ChangeKind kind, std::string label, std::string value) {
+  Fact fact{std::move(label), std::nullopt, std::nullopt};
+  (kind == ChangeKind::Removed ? fact.before : fact.after) = std::move(value);
+  return fact;
+}
+
 Change Whole(ChangeKind kind, std::string subject, const Facts &facts) {
   Change change{kind, std::move(subject), {}};
-  for (const auto &[label, value] : facts) {
-    Fact fact{label, std::nullopt, std::nullopt};
-    (kind == ChangeKind::Removed ? fact.before : fact.after) = value;
-    change.facts.push_back(std::move(fact));
-  }
+  for (const auto &[label, value] : facts) change.facts.push_back(OneSided(kind, label, value));
   return change;
 }
 
@@ -105,17 +108,9 @@ std::vector<Tree> FoldTrees(const std::vector<const Entry *> &entries, ChangeKin
   }
   for (Tree &tree : trees) {
     if (tree.entriesBelow == 0) continue;
-    Fact count{belowLabel, std::nullopt, std::nullopt};
-    (kind == ChangeKind::Removed ? count.before : count.after) = std::to_string(tree.entriesBelow);
-    tree.change.facts.insert(tree.change.facts.begin(), std::move(count));
+    tree.change.facts.insert(tree.change.facts.begin(), OneSided(kind, belowLabel, std::to_string(tree.entriesBelow)));
   }
   return trees;
-}
-
-Fact OneSided(ChangeKind kind, std::string label, std::string value) {
-  Fact fact{std::move(label), std::nullopt, std::nullopt};
-  (kind == ChangeKind::Removed ? fact.before : fact.after) = std::move(value);
-  return fact;
 }
 
 // Texts of the registry are ANSI; the report is UTF-8.
