@@ -3,13 +3,16 @@
 // row (only the source columns the clipped destination uses), then each
 // destination pixel blends its accumulator columns. Weights are 14-bit
 // fixed point and sum exactly to one per position, so a uniform picture
-// stays exactly uniform.
+// stays exactly uniform. A large stretch blends its rows on two threads.
 #include "resample.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 namespace platform::gdi {
@@ -154,7 +157,12 @@ struct FixedTaps {
   LONG highest = 0;
   std::vector<uint32_t> first;
   std::vector<uint16_t> weights;  // count per position; kOne fits 16 bits
+  bool lastRare = false;          // at most one position in kRareLastTap has a last tap
 };
+
+// A last tap used this rarely is summed only where it is used; more often,
+// the test would cost more than the products it saves.
+constexpr size_t kRareLastTap = 16;
 
 FixedTaps FixTaps(const AxisTaps &axis, int64_t from, int64_t to) {
   FixedTaps fixed;
@@ -174,6 +182,7 @@ FixedTaps FixTaps(const AxisTaps &axis, int64_t from, int64_t to) {
   // A position with fewer taps starts early enough that its last one stays
   // within the source pixels the slice reads.
   const LONG lastStart = fixed.highest - static_cast<LONG>(fixed.count) + 1;
+  size_t lastTaps = 0;
   for (size_t p = p0; p < p1; ++p) {
     const LONG start = std::min(axis.taps[axis.begin[p]].index, lastStart);
     fixed.first[p - p0] = static_cast<uint32_t>(start - fixed.lowest);
@@ -181,7 +190,9 @@ FixedTaps FixTaps(const AxisTaps &axis, int64_t from, int64_t to) {
     for (size_t t = axis.begin[p]; t < axis.begin[p + 1]; ++t) {
       weights[axis.taps[t].index - start] = static_cast<uint16_t>(axis.taps[t].weight);
     }
+    lastTaps += weights[fixed.count - 1] != 0;
   }
+  fixed.lastRare = fixed.count >= 2 && lastTaps * kRareLastTap <= p1 - p0;
   return fixed;
 }
 
@@ -209,23 +220,35 @@ template <ptrdiff_t kStep>
   }
 }
 
+// The weights of each axis sum to exactly kOne, so a sum is at most
+// 255 * kOne * kOne and its rounded value at most 255: no clamp is needed.
 uint8_t ToByte(uint64_t sum) {
   constexpr uint64_t kHalf = uint64_t{1} << (2 * kWeightBits - 1);
-  return static_cast<uint8_t>(std::min<uint64_t>(255, (sum + kHalf) >> (2 * kWeightBits)));
+  return static_cast<uint8_t>((sum + kHalf) >> (2 * kWeightBits));
 }
 
 // Each destination pixel of a row from the accumulator row, with the same
 // number of taps for every position so that the compiler unrolls them.
-template <size_t kCount>
+// With `lastRare`, the last tap is summed only where its weight is not zero:
+// a picture shrunk by a few percent spans a third source pixel at about one
+// position in fifty, and skipping the zero products leaves every sum as it was.
+template <size_t kCount, bool kLastRare = false>
 void BlendColumns(const uint32_t *acc, const FixedTaps &taps, uint8_t *out) {
   const size_t n = kCount != 0 ? kCount : taps.count;
+  const size_t always = kLastRare ? n - 1 : n;
   const size_t positions = taps.first.size();
   const uint16_t *weights = taps.weights.data();
   for (size_t c = 0; c < positions; ++c, weights += n, out += 3) {
     const uint32_t *a = acc + size_t{taps.first[c]} * 3;
     uint64_t s0 = 0, s1 = 0, s2 = 0;
-    for (size_t t = 0; t < n; ++t, a += 3) {
+    for (size_t t = 0; t < always; ++t, a += 3) {
       const uint64_t w = weights[t];
+      s0 += w * a[0];
+      s1 += w * a[1];
+      s2 += w * a[2];
+    }
+    if (kLastRare && weights[always] != 0) {
+      const uint64_t w = weights[always];
       s0 += w * a[0];
       s1 += w * a[1];
       s2 += w * a[2];
@@ -243,9 +266,9 @@ void BlendRow(const uint32_t *acc, const FixedTaps &taps, uint8_t *out) {
     case 2:
       return BlendColumns<2>(acc, taps, out);
     case 3:
-      return BlendColumns<3>(acc, taps, out);
+      return taps.lastRare ? BlendColumns<3, true>(acc, taps, out) : BlendColumns<3>(acc, taps, out);
     case 4:
-      return BlendColumns<4>(acc, taps, out);
+      return taps.lastRare ? BlendColumns<4, true>(acc, taps, out) : BlendColumns<4>(acc, taps, out);
     default:
       return BlendColumns<0>(acc, taps, out);
   }
@@ -279,12 +302,64 @@ void PutPixel(uint8_t *out, int bytesPerPixel, uint8_t c0, uint8_t c1, uint8_t c
   if (bytesPerPixel == 4) out[3] = 0;
 }
 
+// A stretch is shared with a second thread only when each half has at least
+// this many rows and pixels (half a band of a photo): starting a thread costs
+// tens of microseconds.
+constexpr size_t kMinRowsPerThread = 16;
+constexpr size_t kMinPixelsPerThread = 32 * 1024;
+
+// Blends destination rows of one stretch: for each, the source rows it reads
+// are summed, weighted, into one accumulator row (only the source columns
+// that the clipped destination uses), then each destination pixel blends its
+// accumulator columns. Rows are independent, so ranges of them may be
+// blended on different threads, each with its own accumulator.
+struct RowBlender {
+  const PixelView &src;
+  const PixelView &dst;
+  const FixedTaps &columns;
+  const AxisTaps &rowAxis;
+  bool scattered;  // read from `gathered`, not `src`
+  const Gathered &gathered;
+  LONG lowestRow;  // the gathered pixels' first row
+  int64_t x0;      // the first destination column
+  int64_t top;     // the destination row of position 0
+  bool swapRedBlue;
+
+  void Blend(size_t from, size_t to) const {
+    const size_t accColumns = static_cast<size_t>(columns.highest - columns.lowest) + 1;
+    std::vector<uint32_t> acc(accColumns * 3);
+    std::vector<uint8_t> bytes(columns.first.size() * 3);
+    const bool direct = dst.step == 3 && dst.bytesPerPixel == 3 && !swapRedBlue;
+    for (size_t r = from; r < to; ++r) {
+      for (size_t t = rowAxis.begin[r]; t < rowAxis.begin[r + 1]; ++t) {
+        const LONG row = rowAxis.taps[t].index;
+        const uint8_t *line = scattered ? gathered.view.Row(row - lowestRow) : src.At(columns.lowest, row);
+        const ptrdiff_t step = scattered ? gathered.view.step : src.step;
+        const uint16_t weight = static_cast<uint16_t>(rowAxis.taps[t].weight);
+        const bool first = t == rowAxis.begin[r];
+        if (step == 3) {
+          AccumulateRow<3>(line, step, weight, acc.data(), accColumns, first);
+        } else {
+          AccumulateRow<0>(line, step, weight, acc.data(), accColumns, first);
+        }
+      }
+      uint8_t *out = dst.At(static_cast<LONG>(x0), static_cast<LONG>(top + static_cast<int64_t>(r)));
+      if (direct) {
+        BlendRow(acc.data(), columns, out);
+        continue;
+      }
+      BlendRow(acc.data(), columns, bytes.data());
+      for (size_t k = 0; k < bytes.size(); k += 3, out += dst.step) {
+        PutPixel(out, dst.bytesPerPixel, bytes[k], bytes[k + 1], bytes[k + 2], swapRedBlue);
+      }
+    }
+  }
+};
+
 }  // namespace
 
-// For each destination row the source rows it reads are blended, weighted,
-// into one accumulator row (only the source columns that the clipped
-// destination uses), then each destination pixel blends its accumulator
-// columns. Every sum is exact, so the result is rounded once.
+// Every sum is exact, so the result is rounded once, whichever thread
+// blends a row.
 void StretchPixels(const PixelView &src, const RECTL &srcRect, const PixelView &dst, const RECTL &dstRect,
                    const RECTL &clip, Filter filter, bool swapRedBlue) {
   const bool mirrorX = dstRect.left > dstRect.right;
@@ -319,33 +394,35 @@ void StretchPixels(const PixelView &src, const RECTL &srcRect, const PixelView &
     }
     gathered = Gather(src, columns.lowest, lowestRow, columns.highest, highestRow);
   }
-  const size_t accColumns = static_cast<size_t>(columns.highest - columns.lowest) + 1;
-  std::vector<uint32_t> acc(accColumns * 3);
-  std::vector<uint8_t> bytes(columns.first.size() * 3);
-  const bool direct = dst.step == 3 && dst.bytesPerPixel == 3 && !swapRedBlue;
-  for (size_t r = r0; r < r1; ++r) {
-    for (size_t t = rowAxis.begin[r]; t < rowAxis.begin[r + 1]; ++t) {
-      const LONG row = rowAxis.taps[t].index;
-      const uint8_t *line = scattered ? gathered.view.Row(row - lowestRow) : src.At(columns.lowest, row);
-      const ptrdiff_t step = scattered ? gathered.view.step : src.step;
-      const uint16_t weight = static_cast<uint16_t>(rowAxis.taps[t].weight);
-      const bool first = t == rowAxis.begin[r];
-      if (step == 3) {
-        AccumulateRow<3>(line, step, weight, acc.data(), accColumns, first);
-      } else {
-        AccumulateRow<0>(line, step, weight, acc.data(), accColumns, first);
-      }
-    }
-    uint8_t *out = dst.At(static_cast<LONG>(x0), static_cast<LONG>(dt + static_cast<int64_t>(r)));
-    if (direct) {
-      BlendRow(acc.data(), columns, out);
-      continue;
-    }
-    BlendRow(acc.data(), columns, bytes.data());
-    for (size_t k = 0; k < bytes.size(); k += 3, out += dst.step) {
-      PutPixel(out, dst.bytesPerPixel, bytes[k], bytes[k + 1], bytes[k + 2], swapRedBlue);
+  const RowBlender blender{src, dst, columns, rowAxis, scattered, gathered, lowestRow, x0, dt, swapRedBlue};
+  // A large stretch (a band of a photo) is shared with a second thread, which
+  // blends the lower half of its rows. Should it fail, this thread blends
+  // them after its own.
+  const size_t half = (r1 - r0) / 2;
+  size_t split = r1;
+  bool helped = false;
+  std::thread helper;
+  if (half >= kMinRowsPerThread && half * columns.first.size() >= kMinPixelsPerThread) {
+    try {
+      helper = std::thread([&blender, &helped, from = r1 - half, r1] {
+        try {
+          blender.Blend(from, r1);
+          helped = true;
+        } catch (const std::bad_alloc &) {
+        }
+      });
+      split = r1 - half;
+    } catch (const std::system_error &) {
     }
   }
+  try {
+    blender.Blend(r0, split);
+  } catch (...) {
+    if (helper.joinable()) helper.join();
+    throw;
+  }
+  if (helper.joinable()) helper.join();
+  if (split < r1 && !helped) blender.Blend(split, r1);
 }
 
 namespace {

@@ -147,6 +147,79 @@ TEST_F(StretchOracle, BandByBandIsThePageDrawnWhole) {
   EXPECT_EQ(page, oracle.Bits());
 }
 
+// Photo-sized bands, which the engine shares between two threads: a shrink
+// by a few percent (where a third source pixel is rarely touched), a
+// stronger shrink, an enlargement, a mirror, a turned picture and a 32-bit
+// destination with red and blue swapped, each against the oracle.
+TEST_F(StretchOracle, PhotoSizedBandsGiveTheOraclesBytes) {
+  struct Case {
+    const char *name;
+    LONG sw, sh;  // the picture
+    RECTL dst;    // on a 760 x 230 page
+    bool turned;  // through EngPlgBlt, a quarter turn clockwise
+    int dstBpp;
+    bool swap;
+  };
+  constexpr LONG kPageWidth = 760, kPageHeight = 230, kBand = 100;
+  const Case cases[] = {
+      {"shrunk 1.4%", 771, 240, {0, 0, kPageWidth, kPageHeight}, false, 3, false},
+      {"shrunk to 60%", 1270, 384, {0, 0, kPageWidth, kPageHeight}, false, 3, false},
+      {"enlarged", 400, 120, {-5, -3, kPageWidth + 5, kPageHeight + 3}, false, 3, false},
+      {"mirrored", 800, 250, {kPageWidth, kPageHeight, 0, 0}, false, 3, false},
+      {"turned", 240, 780, {0, 0, kPageWidth, kPageHeight}, true, 3, false},
+      {"32-bit, swapped", 790, 236, {0, 0, kPageWidth, kPageHeight}, false, 4, true},
+  };
+  XLATEOBJ xlate{};
+  xlate.iSrcType = PAL_RGB;
+  xlate.iDstType = PAL_BGR;
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.name);
+    Bitmap picture(c.sw, c.sh, 3, true, 0);
+    Paint(picture.Bits());
+    // What the oracle reads: the picture itself, or, for a turn, the picture
+    // mirrored along its diagonal onto a destination mirrored left to right.
+    Bitmap diagonal(c.turned ? c.sh : 1, c.turned ? c.sw : 1, 3, true, 0);
+    RECTL oracleDst = c.dst;
+    if (c.turned) {
+      for (LONG y = 0; y < c.sh; ++y) {
+        for (LONG x = 0; x < c.sw; ++x) {
+          const uint8_t *in = picture.Pixels().scan0 + y * picture.Pixels().delta + x * 3;
+          std::copy(in, in + 3, diagonal.Pixels().scan0 + x * diagonal.Pixels().delta + y * 3);
+        }
+      }
+      std::swap(oracleDst.left, oracleDst.right);
+    }
+    Bitmap oracle(kPageWidth, kPageHeight, c.dstBpp, true, 0xFF);
+    reference::Stretch(c.turned ? diagonal.Pixels() : picture.Pixels(),
+                       c.turned ? RECTL{0, 0, c.sh, c.sw} : RECTL{0, 0, c.sw, c.sh}, oracle.Pixels(), oracleDst,
+                       {0, 0, kPageWidth, kPageHeight}, true, c.swap);
+    Bitmap bands(kPageWidth, kBand, c.dstBpp, true, 0xFF);
+    std::vector<uint8_t> page;
+    for (LONG top = 0; top < kPageHeight; top += kBand) {
+      std::fill(bands.Bits().begin(), bands.Bits().end(), 0xFF);
+      const LONG rows = std::min(kBand, kPageHeight - top);
+      CLIPOBJ clip{};
+      clip.iDComplexity = DC_RECT;
+      clip.rclBounds = {0, 0, kPageWidth, rows};
+      RECTL src{0, 0, c.sw, c.sh};
+      if (c.turned) {
+        const RECTL &d = c.dst;
+        std::array<POINTFIX, 3> corners{POINTFIX{d.right * 16, (d.top - top) * 16},
+                                        POINTFIX{d.right * 16, (d.bottom - top) * 16},
+                                        POINTFIX{d.left * 16, (d.top - top) * 16}};
+        ASSERT_TRUE(EngPlgBlt(bands.so(), picture.so(), nullptr, &clip, nullptr, nullptr, nullptr, corners.data(), &src,
+                              nullptr, HALFTONE));
+      } else {
+        RECTL dst{c.dst.left, c.dst.top - top, c.dst.right, c.dst.bottom - top};
+        ASSERT_TRUE(EngStretchBlt(bands.so(), picture.so(), nullptr, &clip, c.swap ? &xlate : nullptr, nullptr, nullptr,
+                                  &dst, &src, nullptr, HALFTONE));
+      }
+      page.insert(page.end(), bands.Bits().begin(), bands.Bits().begin() + size_t(bands.so()->lDelta) * size_t(rows));
+    }
+    EXPECT_EQ(page, oracle.Bits());
+  }
+}
+
 // A quarter turn through EngPlgBlt reads the picture's columns as rows: the
 // oracle stretches the picture mirrored along its diagonal onto the
 // destination mirrored left to right, which together turn it.

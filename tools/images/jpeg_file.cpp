@@ -33,6 +33,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -140,40 +141,53 @@ struct Compressor {
   }
 };
 
-// A second reader of an open file, at offsets of its own: the lower part
-// of a picture is decoded from the same file while the upper part is, so
-// neither moves the other's place in it.
-struct PositionedSource {
+// A reader of a picture's file for libjpeg, with a buffer of 64 KB: its
+// Huffman decoder takes its fast path only while a few kilobytes of data lie
+// in the buffer, which libjpeg's own 4 KB file reader leaves it most of the
+// time. It reads the stream in order where the header was, or, for the
+// lower part of a picture decoded in two parts, the file at offsets of its
+// own, so that neither part moves the other's place in it.
+struct FileSource {
   jpeg_source_mgr manager;  // first member: libjpeg sees only this part
-  int fd;
-  off_t offset;
+  std::FILE *file = nullptr;
+  int fd = -1;  // read at `offset` when not -1
+  off_t offset = 0;
+  bool started = false;
   JOCTET buffer[64 * 1024];
 };
 
 void SkipNothing(j_decompress_ptr) {}
 
-boolean FillFromPosition(j_decompress_ptr info) {
-  auto *source = reinterpret_cast<PositionedSource *>(info->src);
+size_t ReadChunk(FileSource *source) {
+  if (source->fd == -1) return std::fread(source->buffer, 1, sizeof source->buffer, source->file);
   ssize_t got;
   do {
     got = pread(source->fd, source->buffer, sizeof source->buffer, source->offset);
   } while (got < 0 && errno == EINTR);
-  if (got <= 0) {
+  if (got <= 0) return 0;
+  source->offset += got;
+  return static_cast<size_t>(got);
+}
+
+boolean FillFromFile(j_decompress_ptr info) {
+  auto *source = reinterpret_cast<FileSource *>(info->src);
+  size_t got = ReadChunk(source);
+  if (got == 0) {
+    if (!source->started) ERREXIT(info, JERR_INPUT_EMPTY);
     // As libjpeg's own file reader does at the end of the file: a warning
     // (an error here) and an end marker, so that nothing reads on.
     WARNMS(info, JWRN_JPEG_EOF);
     source->buffer[0] = 0xFF;
     source->buffer[1] = JPEG_EOI;
     got = 2;
-  } else {
-    source->offset += got;
   }
+  source->started = true;
   source->manager.next_input_byte = source->buffer;
-  source->manager.bytes_in_buffer = static_cast<size_t>(got);
+  source->manager.bytes_in_buffer = got;
   return TRUE;
 }
 
-void SkipFromPosition(j_decompress_ptr info, long count) {
+void SkipInFile(j_decompress_ptr info, long count) {
   jpeg_source_mgr *source = info->src;
   while (count > 0) {
     if (static_cast<size_t>(count) <= source->bytes_in_buffer) {
@@ -187,31 +201,31 @@ void SkipFromPosition(j_decompress_ptr info, long count) {
   }
 }
 
-void ReadFromPosition(j_decompress_ptr info, PositionedSource *source, int fd) {
+// `source` reads `file` in order, or, with `positioned`, at offsets of its
+// own from the file's start.
+void ReadFrom(j_decompress_ptr info, FileSource *source, std::FILE *file, bool positioned) {
   source->manager = {};
   source->manager.init_source = SkipNothing;
-  source->manager.fill_input_buffer = FillFromPosition;
-  source->manager.skip_input_data = SkipFromPosition;
+  source->manager.fill_input_buffer = FillFromFile;
+  source->manager.skip_input_data = SkipInFile;
   source->manager.resync_to_restart = jpeg_resync_to_restart;
   source->manager.term_source = SkipNothing;
-  source->fd = fd;
+  source->file = file;
+  source->fd = positioned ? fileno(file) : -1;
   source->offset = 0;
+  source->started = false;
   info->src = &source->manager;
 }
 
-// Reads the header from `file`, or, with `positioned`, from its own place
-// in the file that `positioned` reads.
-bool GuardedReadHeader(Decompressor *d, std::FILE *file, PositionedSource *positioned = nullptr) {
+// Reads the header from `file` through `source`: in order, or, when
+// `positioned`, from the file's start at offsets of its own.
+bool GuardedReadHeader(Decompressor *d, std::FILE *file, FileSource *source, bool positioned) {
   d->info.err = &InstallErrorHandler(d->error, true)->manager;
   if (setjmp(d->error.jump)) return false;
   jpeg_create_decompress(&d->info);
   d->created = true;
-  if (positioned != nullptr) {
-    ReadFromPosition(&d->info, positioned, fileno(file));
-  } else {
-    jpeg_stdio_src(&d->info, file);
-    jpeg_save_markers(&d->info, kExifMarker, 0xFFFF);
-  }
+  ReadFrom(&d->info, source, file, positioned);
+  if (!positioned) jpeg_save_markers(&d->info, kExifMarker, 0xFFFF);
   jpeg_read_header(&d->info, TRUE);
   const bool inks = d->info.jpeg_color_space == JCS_CMYK || d->info.jpeg_color_space == JCS_YCCK;
   d->info.out_color_space = inks ? JCS_CMYK : JCS_RGB;
@@ -365,7 +379,7 @@ class JpegDecoder final : public PictureDecoder {
  public:
   bool Open(std::FILE *file, std::string &error, uint64_t maxPixels) {
     file_ = file;
-    if (!GuardedReadHeader(&d_, file)) {
+    if (!GuardedReadHeader(&d_, file, source_.get(), false)) {
       error = ReadFailure(&d_.info, d_.error);
       return false;
     }
@@ -474,8 +488,8 @@ class JpegDecoder final : public PictureDecoder {
     // With a decompressor of its own, reading the file at its own offsets.
     void DecodeFrom(std::FILE *file, J_COLOR_SPACE colours, unsigned scale) {
       Decompressor d;
-      auto source = std::make_unique<PositionedSource>();
-      if (!GuardedReadHeader(&d, file, source.get()) || !GuardedScale(&d, colours, scale)) {
+      auto source = std::make_unique<FileSource>();
+      if (!GuardedReadHeader(&d, file, source.get(), true) || !GuardedScale(&d, colours, scale)) {
         error = ReadFailure(&d.info, d.error);
         target.progress->Halt();
         return;
@@ -509,6 +523,7 @@ class JpegDecoder final : public PictureDecoder {
   static constexpr uint32_t kUpperShare = 60;
 
   std::FILE *file_ = nullptr;
+  std::unique_ptr<FileSource> source_ = std::make_unique<FileSource>();  // outlives `d_`
   Decompressor d_;
   int orientation_ = 1;
   bool inks_ = false;
