@@ -10,10 +10,15 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 namespace platform::gdi {
 namespace {
@@ -308,6 +313,70 @@ void PutPixel(uint8_t *out, int bytesPerPixel, uint8_t c0, uint8_t c1, uint8_t c
 constexpr size_t kMinRowsPerThread = 16;
 constexpr size_t kMinPixelsPerThread = 32 * 1024;
 
+// A thread kept for the engine's stretches: starting one for every band
+// costs more than its half of the band saves, and a new thread often starts
+// on the core of the thread that made it. One stretch at a time uses it;
+// another that finds it busy blends all its rows itself. It is never torn
+// down: it waits for work until the process ends. A process forked after it
+// was started has no such thread, and blends alone.
+class StretchHelper {
+ public:
+  static StretchHelper &Get() {
+    static StretchHelper *helper = new StretchHelper;
+    return *helper;
+  }
+  // Starts `work` on the helper: false when the helper is busy or cannot be
+  // had. Wait() must follow a start.
+  bool Start(const std::function<void()> &work) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (work_ != nullptr || failed_) return false;
+    if (owner_ == 0) {
+      try {
+        std::thread(&StretchHelper::Serve, this).detach();
+      } catch (const std::system_error &) {
+        failed_ = true;
+        return false;
+      }
+      owner_ = getpid();
+    } else if (owner_ != getpid()) {
+      return false;  // forked: the thread, and its waits, stayed behind
+    }
+    work_ = &work;
+    done_ = false;
+    wake_.notify_one();
+    return true;
+  }
+  void Wait() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    finished_.wait(lock, [this] { return done_; });
+    work_ = nullptr;
+  }
+
+ private:
+  StretchHelper() = default;
+
+  void Serve() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      wake_.wait(lock, [this] { return work_ != nullptr && !done_; });
+      const std::function<void()> *work = work_;
+      lock.unlock();
+      (*work)();
+      lock.lock();
+      done_ = true;
+      finished_.notify_one();
+    }
+  }
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable finished_;
+  const std::function<void()> *work_ = nullptr;  // set from a start to its wait
+  bool done_ = true;
+  bool failed_ = false;
+  pid_t owner_ = 0;  // the process that started the thread; 0 before
+};
+
 // Blends destination rows of one stretch: for each, the source rows it reads
 // are summed, weighted, into one accumulator row (only the source columns
 // that the clipped destination uses), then each destination pixel blends its
@@ -401,27 +470,26 @@ void StretchPixels(const PixelView &src, const RECTL &srcRect, const PixelView &
   const size_t half = (r1 - r0) / 2;
   size_t split = r1;
   bool helped = false;
-  std::thread helper;
+  std::function<void()> lowerHalf;
   if (half >= kMinRowsPerThread && half * columns.first.size() >= kMinPixelsPerThread) {
-    try {
-      helper = std::thread([&blender, &helped, from = r1 - half, r1] {
-        try {
-          blender.Blend(from, r1);
-          helped = true;
-        } catch (const std::bad_alloc &) {
-        }
-      });
-      split = r1 - half;
-    } catch (const std::system_error &) {
-    }
+    lowerHalf = [&blender, &helped, from = r1 - half, r1] {
+      try {
+        blender.Blend(from, r1);
+        helped = true;
+      } catch (const std::bad_alloc &) {
+      }
+    };
   }
+  StretchHelper &helper = StretchHelper::Get();
+  const bool shared = lowerHalf && helper.Start(lowerHalf);
+  if (shared) split = r1 - half;
   try {
     blender.Blend(r0, split);
   } catch (...) {
-    if (helper.joinable()) helper.join();
+    if (shared) helper.Wait();
     throw;
   }
-  if (helper.joinable()) helper.join();
+  if (shared) helper.Wait();
   if (split < r1 && !helped) blender.Blend(split, r1);
 }
 

@@ -7,10 +7,13 @@
 #include <gtest/gtest.h>
 #include <platform/engine.h>
 #include <platform/testing.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "reference_stretch.h"
@@ -147,35 +150,34 @@ TEST_F(StretchOracle, BandByBandIsThePageDrawnWhole) {
   EXPECT_EQ(page, oracle.Bits());
 }
 
-// Photo-sized bands, which the engine shares between two threads: a shrink
-// by a few percent (where a third source pixel is rarely touched), a
-// stronger shrink, an enlargement, a mirror, a turned picture and a 32-bit
-// destination with red and blue swapped, each against the oracle.
-TEST_F(StretchOracle, PhotoSizedBandsGiveTheOraclesBytes) {
-  struct Case {
-    const char *name;
-    LONG sw, sh;  // the picture
-    RECTL dst;    // on a 760 x 230 page
-    bool turned;  // through EngPlgBlt, a quarter turn clockwise
-    int dstBpp;
-    bool swap;
+// Photo-sized bands, which the engine shares with a helper thread: a
+// picture drawn band by band onto a 760 x 230 page, and the oracle's page.
+struct PhotoCase {
+  const char *name;
+  LONG sw, sh;  // the picture
+  RECTL dst;    // on the page
+  bool turned;  // through EngPlgBlt, a quarter turn clockwise
+  int dstBpp;
+  bool swap;
+};
+constexpr LONG kPhotoPageWidth = 760, kPhotoPageHeight = 230, kPhotoBand = 100;
+constexpr RECTL kWholePhotoPage{0, 0, kPhotoPageWidth, kPhotoPageHeight};
+
+// Draws photo cases, from random pictures of its own.
+class PhotoDrawer {
+ public:
+  explicit PhotoDrawer(uint32_t seed) : random_(seed) {}
+
+  struct Pages {
+    std::vector<uint8_t> engine;
+    std::vector<uint8_t> oracle;
   };
-  constexpr LONG kPageWidth = 760, kPageHeight = 230, kBand = 100;
-  const Case cases[] = {
-      {"shrunk 1.4%", 771, 240, {0, 0, kPageWidth, kPageHeight}, false, 3, false},
-      {"shrunk to 60%", 1270, 384, {0, 0, kPageWidth, kPageHeight}, false, 3, false},
-      {"enlarged", 400, 120, {-5, -3, kPageWidth + 5, kPageHeight + 3}, false, 3, false},
-      {"mirrored", 800, 250, {kPageWidth, kPageHeight, 0, 0}, false, 3, false},
-      {"turned", 240, 780, {0, 0, kPageWidth, kPageHeight}, true, 3, false},
-      {"32-bit, swapped", 790, 236, {0, 0, kPageWidth, kPageHeight}, false, 4, true},
-  };
-  XLATEOBJ xlate{};
-  xlate.iSrcType = PAL_RGB;
-  xlate.iDstType = PAL_BGR;
-  for (const Case &c : cases) {
-    SCOPED_TRACE(c.name);
+
+  // Draws `c` band by band and as the oracle does; the engine's page is
+  // empty when an engine call failed.
+  Pages Draw(const PhotoCase &c) {
     Bitmap picture(c.sw, c.sh, 3, true, 0);
-    Paint(picture.Bits());
+    for (uint8_t &byte : picture.Bits()) byte = static_cast<uint8_t>(random_());
     // What the oracle reads: the picture itself, or, for a turn, the picture
     // mirrored along its diagonal onto a destination mirrored left to right.
     Bitmap diagonal(c.turned ? c.sh : 1, c.turned ? c.sw : 1, 3, true, 0);
@@ -189,35 +191,109 @@ TEST_F(StretchOracle, PhotoSizedBandsGiveTheOraclesBytes) {
       }
       std::swap(oracleDst.left, oracleDst.right);
     }
-    Bitmap oracle(kPageWidth, kPageHeight, c.dstBpp, true, 0xFF);
+    Bitmap oracle(kPhotoPageWidth, kPhotoPageHeight, c.dstBpp, true, 0xFF);
     reference::Stretch(c.turned ? diagonal.Pixels() : picture.Pixels(),
                        c.turned ? RECTL{0, 0, c.sh, c.sw} : RECTL{0, 0, c.sw, c.sh}, oracle.Pixels(), oracleDst,
-                       {0, 0, kPageWidth, kPageHeight}, true, c.swap);
-    Bitmap bands(kPageWidth, kBand, c.dstBpp, true, 0xFF);
-    std::vector<uint8_t> page;
-    for (LONG top = 0; top < kPageHeight; top += kBand) {
+                       kWholePhotoPage, true, c.swap);
+    XLATEOBJ xlate{};
+    xlate.iSrcType = PAL_RGB;
+    xlate.iDstType = PAL_BGR;
+    Bitmap bands(kPhotoPageWidth, kPhotoBand, c.dstBpp, true, 0xFF);
+    Pages pages{{}, oracle.Bits()};
+    for (LONG top = 0; top < kPhotoPageHeight; top += kPhotoBand) {
       std::fill(bands.Bits().begin(), bands.Bits().end(), 0xFF);
-      const LONG rows = std::min(kBand, kPageHeight - top);
+      const LONG rows = std::min(kPhotoBand, kPhotoPageHeight - top);
       CLIPOBJ clip{};
       clip.iDComplexity = DC_RECT;
-      clip.rclBounds = {0, 0, kPageWidth, rows};
+      clip.rclBounds = {0, 0, kPhotoPageWidth, rows};
       RECTL src{0, 0, c.sw, c.sh};
+      const RECTL &d = c.dst;
+      bool drawn;
       if (c.turned) {
-        const RECTL &d = c.dst;
         std::array<POINTFIX, 3> corners{POINTFIX{d.right * 16, (d.top - top) * 16},
                                         POINTFIX{d.right * 16, (d.bottom - top) * 16},
                                         POINTFIX{d.left * 16, (d.top - top) * 16}};
-        ASSERT_TRUE(EngPlgBlt(bands.so(), picture.so(), nullptr, &clip, nullptr, nullptr, nullptr, corners.data(), &src,
-                              nullptr, HALFTONE));
+        drawn = EngPlgBlt(bands.so(), picture.so(), nullptr, &clip, nullptr, nullptr, nullptr, corners.data(), &src,
+                          nullptr, HALFTONE);
       } else {
-        RECTL dst{c.dst.left, c.dst.top - top, c.dst.right, c.dst.bottom - top};
-        ASSERT_TRUE(EngStretchBlt(bands.so(), picture.so(), nullptr, &clip, c.swap ? &xlate : nullptr, nullptr, nullptr,
-                                  &dst, &src, nullptr, HALFTONE));
+        RECTL dst{d.left, d.top - top, d.right, d.bottom - top};
+        drawn = EngStretchBlt(bands.so(), picture.so(), nullptr, &clip, c.swap ? &xlate : nullptr, nullptr, nullptr,
+                              &dst, &src, nullptr, HALFTONE);
       }
-      page.insert(page.end(), bands.Bits().begin(), bands.Bits().begin() + size_t(bands.so()->lDelta) * size_t(rows));
+      if (!drawn) return {};
+      pages.engine.insert(pages.engine.end(), bands.Bits().begin(),
+                          bands.Bits().begin() + size_t(bands.so()->lDelta) * size_t(rows));
     }
-    EXPECT_EQ(page, oracle.Bits());
+    return pages;
   }
+
+ private:
+  std::mt19937 random_;
+};
+
+class PhotoBands : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::ResetMachine(); }
+  void TearDown() override { platform::ResetMachine(); }
+  using Pages = PhotoDrawer::Pages;
+  Pages Draw(const PhotoCase &c) { return drawer_.Draw(c); }
+
+ private:
+  PhotoDrawer drawer_{20261208};
+};
+
+// A shrink by a few percent (where a third source pixel is rarely touched),
+// a stronger shrink, an enlargement, a mirror, a turned picture and a
+// 32-bit destination with red and blue swapped.
+TEST_F(PhotoBands, EveryKindGivesTheOraclesBytes) {
+  const PhotoCase cases[] = {
+      {"shrunk 1.4%", 771, 240, kWholePhotoPage, false, 3, false},
+      {"shrunk to 60%", 1270, 384, kWholePhotoPage, false, 3, false},
+      {"enlarged", 400, 120, {-5, -3, kPhotoPageWidth + 5, kPhotoPageHeight + 3}, false, 3, false},
+      {"mirrored", 800, 250, {kPhotoPageWidth, kPhotoPageHeight, 0, 0}, false, 3, false},
+      {"turned", 240, 780, kWholePhotoPage, true, 3, false},
+      {"32-bit, swapped", 790, 236, kWholePhotoPage, false, 4, true},
+  };
+  for (const PhotoCase &c : cases) {
+    SCOPED_TRACE(c.name);
+    const Pages pages = Draw(c);
+    ASSERT_FALSE(pages.engine.empty());
+    EXPECT_EQ(pages.engine, pages.oracle);
+  }
+}
+
+// The helper serves one stretch at a time: two threads stretching at once
+// (one of them blending alone), and a forked process (which has no helper
+// thread of its own until it stretches), each get the oracle's bytes.
+TEST_F(PhotoBands, StretchesAtOnceAndInAForkedProcessGiveTheOraclesBytes) {
+  const PhotoCase c{"shrunk 1.4%", 771, 240, kWholePhotoPage, false, 3, false};
+  ASSERT_FALSE(Draw(c).engine.empty());  // the helper thread is running
+  std::vector<uint8_t> other;
+  std::vector<uint8_t> otherOracle;
+  for (int round = 0; round < 4; ++round) {
+    PhotoDrawer second(round);
+    std::thread thread([&] {
+      Pages pages = second.Draw(c);
+      other = std::move(pages.engine);
+      otherOracle = std::move(pages.oracle);
+    });
+    const Pages pages = Draw(c);
+    thread.join();
+    ASSERT_FALSE(pages.engine.empty());
+    EXPECT_EQ(pages.engine, pages.oracle);
+    ASSERT_FALSE(other.empty());
+    EXPECT_EQ(other, otherOracle);
+  }
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const Pages pages = Draw(c);
+    _exit(!pages.engine.empty() && pages.engine == pages.oracle ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 // A quarter turn through EngPlgBlt reads the picture's columns as rows: the

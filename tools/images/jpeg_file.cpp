@@ -508,8 +508,9 @@ class JpegDecoder final : public PictureDecoder {
   // is decoded whole on this thread: a picture too small to gain from a
   // second thread, a progressive JPEG (each part would decode the whole
   // file's coefficients first), or one not in a file of its own that can
-  // be read at two places. The upper part takes the larger share, as the
-  // lower part also reads through the upper part's data.
+  // be read at two places. The parts are of equal height: the lower part
+  // also reads through the upper part's data, but the upper part's thread
+  // shares the machine with the engine, which draws its rows as they come.
   uint32_t SplitsAt(uint32_t width, uint32_t height) {
     if (uint64_t{width} * height < kSplitPixels || jpeg_has_multiple_scans(&d_.info)) return height;
     struct stat status {};
@@ -520,7 +521,7 @@ class JpegDecoder final : public PictureDecoder {
   // Pictures from about two megapixels up, decoded in two parts, arrive
   // sooner: below that a thread costs more than it brings.
   static constexpr uint64_t kSplitPixels = 2'000'000;
-  static constexpr uint32_t kUpperShare = 60;
+  static constexpr uint32_t kUpperShare = 50;
 
   std::FILE *file_ = nullptr;
   std::unique_ptr<FileSource> source_ = std::make_unique<FileSource>();  // outlives `d_`

@@ -150,6 +150,16 @@ JobFile::~JobFile() {
   if (!workPath_.empty() && !committed_) unlink(workPath_.c_str());
 }
 
+void JobFile::StartWriteback() const {
+  // A job copied into a device, pipe or standard output is read back from
+  // the work file and never renamed: nothing to gain there.
+  if (target_ != Target::Rename) return;
+  const int fd = open(workPath_.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+  close(fd);
+}
+
 bool JobFile::Commit(std::string &error) {
   const std::string cannot = "cannot write " + shown_ + ": ";
   if (target_ == Target::Rename) {

@@ -26,6 +26,13 @@ class JobFile {
   // Where the job is written.
   const std::string &WorkPath() const { return workPath_; }
 
+  // Starts writing what the job holds so far to the disk, without waiting
+  // for it: renaming a file over another makes the file system flush the
+  // new one first, and a job whose data is already on its way to the disk
+  // is put in place at once. Only a hint; a failure shows when the job is
+  // committed, if at all.
+  void StartWriteback() const;
+
   // Puts the finished job in place: renamed over a regular destination
   // (which keeps the mode of the file it replaces), copied into a device,
   // pipe or standard output.

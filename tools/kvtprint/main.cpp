@@ -126,8 +126,11 @@ int Run(Options &o) {
   if (!ready) return Fail(error);
   kvt::ScopedPrinter printer = OpenPrinterForJob(o.request.printerName, error);
   if (!printer) return Fail(error);
-  JobProgress progress;
-  if (isatty(STDERR_FILENO)) progress = ShowProgress;
+  const bool terminal = isatty(STDERR_FILENO);
+  JobProgress progress = [&](int page, int pages, LONG rowsDone, LONG rows) {
+    output->StartWriteback();
+    if (terminal) ShowProgress(page, pages, rowsDone, rows);
+  };
   JobOutcome outcome = RunPrintJob(printer.get(), o.request, progress);
   if (!outcome.ok) return Fail(outcome.error);
   if (!output->Commit(error)) return Fail(error);
