@@ -163,83 +163,80 @@ struct PhotoCase {
 constexpr LONG kPhotoPageWidth = 760, kPhotoPageHeight = 230, kPhotoBand = 100;
 constexpr RECTL kWholePhotoPage{0, 0, kPhotoPageWidth, kPhotoPageHeight};
 
-// Draws photo cases, from random pictures of its own.
-class PhotoDrawer {
+// One photo case: a random picture, the oracle's page and a band surface,
+// all made when the job is made (the engine's object tables serve one
+// thread at a time), so that only the stretches may run on other threads.
+class PhotoJob {
  public:
-  explicit PhotoDrawer(uint32_t seed) : random_(seed) {}
-
-  struct Pages {
-    std::vector<uint8_t> engine;
-    std::vector<uint8_t> oracle;
-  };
-
-  // Draws `c` band by band and as the oracle does; the engine's page is
-  // empty when an engine call failed.
-  Pages Draw(const PhotoCase &c) {
-    Bitmap picture(c.sw, c.sh, 3, true, 0);
-    for (uint8_t &byte : picture.Bits()) byte = static_cast<uint8_t>(random_());
+  PhotoJob(const PhotoCase &c, uint32_t seed)
+      : c_(c),
+        picture_(c.sw, c.sh, 3, true, 0),
+        diagonal_(c.turned ? c.sh : 1, c.turned ? c.sw : 1, 3, true, 0),
+        oracle_(kPhotoPageWidth, kPhotoPageHeight, c.dstBpp, true, 0xFF),
+        bands_(kPhotoPageWidth, kPhotoBand, c.dstBpp, true, 0xFF) {
+    std::mt19937 random(seed);
+    for (uint8_t &byte : picture_.Bits()) byte = static_cast<uint8_t>(random());
     // What the oracle reads: the picture itself, or, for a turn, the picture
     // mirrored along its diagonal onto a destination mirrored left to right.
-    Bitmap diagonal(c.turned ? c.sh : 1, c.turned ? c.sw : 1, 3, true, 0);
     RECTL oracleDst = c.dst;
     if (c.turned) {
       for (LONG y = 0; y < c.sh; ++y) {
         for (LONG x = 0; x < c.sw; ++x) {
-          const uint8_t *in = picture.Pixels().scan0 + y * picture.Pixels().delta + x * 3;
-          std::copy(in, in + 3, diagonal.Pixels().scan0 + x * diagonal.Pixels().delta + y * 3);
+          const uint8_t *in = picture_.Pixels().scan0 + y * picture_.Pixels().delta + x * 3;
+          std::copy(in, in + 3, diagonal_.Pixels().scan0 + x * diagonal_.Pixels().delta + y * 3);
         }
       }
       std::swap(oracleDst.left, oracleDst.right);
     }
-    Bitmap oracle(kPhotoPageWidth, kPhotoPageHeight, c.dstBpp, true, 0xFF);
-    reference::Stretch(c.turned ? diagonal.Pixels() : picture.Pixels(),
-                       c.turned ? RECTL{0, 0, c.sh, c.sw} : RECTL{0, 0, c.sw, c.sh}, oracle.Pixels(), oracleDst,
+    reference::Stretch(c.turned ? diagonal_.Pixels() : picture_.Pixels(),
+                       c.turned ? RECTL{0, 0, c.sh, c.sw} : RECTL{0, 0, c.sw, c.sh}, oracle_.Pixels(), oracleDst,
                        kWholePhotoPage, true, c.swap);
+  }
+
+  const std::vector<uint8_t> &Oracle() { return oracle_.Bits(); }
+
+  // The page drawn band by band; empty when an engine call failed.
+  std::vector<uint8_t> DrawBands() {
     XLATEOBJ xlate{};
     xlate.iSrcType = PAL_RGB;
     xlate.iDstType = PAL_BGR;
-    Bitmap bands(kPhotoPageWidth, kPhotoBand, c.dstBpp, true, 0xFF);
-    Pages pages{{}, oracle.Bits()};
+    std::vector<uint8_t> page;
     for (LONG top = 0; top < kPhotoPageHeight; top += kPhotoBand) {
-      std::fill(bands.Bits().begin(), bands.Bits().end(), 0xFF);
+      std::fill(bands_.Bits().begin(), bands_.Bits().end(), 0xFF);
       const LONG rows = std::min(kPhotoBand, kPhotoPageHeight - top);
       CLIPOBJ clip{};
       clip.iDComplexity = DC_RECT;
       clip.rclBounds = {0, 0, kPhotoPageWidth, rows};
-      RECTL src{0, 0, c.sw, c.sh};
-      const RECTL &d = c.dst;
+      RECTL src{0, 0, c_.sw, c_.sh};
+      const RECTL &d = c_.dst;
       bool drawn;
-      if (c.turned) {
+      if (c_.turned) {
         std::array<POINTFIX, 3> corners{POINTFIX{d.right * 16, (d.top - top) * 16},
                                         POINTFIX{d.right * 16, (d.bottom - top) * 16},
                                         POINTFIX{d.left * 16, (d.top - top) * 16}};
-        drawn = EngPlgBlt(bands.so(), picture.so(), nullptr, &clip, nullptr, nullptr, nullptr, corners.data(), &src,
+        drawn = EngPlgBlt(bands_.so(), picture_.so(), nullptr, &clip, nullptr, nullptr, nullptr, corners.data(), &src,
                           nullptr, HALFTONE);
       } else {
         RECTL dst{d.left, d.top - top, d.right, d.bottom - top};
-        drawn = EngStretchBlt(bands.so(), picture.so(), nullptr, &clip, c.swap ? &xlate : nullptr, nullptr, nullptr,
+        drawn = EngStretchBlt(bands_.so(), picture_.so(), nullptr, &clip, c_.swap ? &xlate : nullptr, nullptr, nullptr,
                               &dst, &src, nullptr, HALFTONE);
       }
       if (!drawn) return {};
-      pages.engine.insert(pages.engine.end(), bands.Bits().begin(),
-                          bands.Bits().begin() + size_t(bands.so()->lDelta) * size_t(rows));
+      page.insert(page.end(), bands_.Bits().begin(),
+                  bands_.Bits().begin() + size_t(bands_.so()->lDelta) * size_t(rows));
     }
-    return pages;
+    return page;
   }
 
  private:
-  std::mt19937 random_;
+  PhotoCase c_;
+  Bitmap picture_, diagonal_, oracle_, bands_;
 };
 
 class PhotoBands : public ::testing::Test {
  protected:
   void SetUp() override { platform::ResetMachine(); }
   void TearDown() override { platform::ResetMachine(); }
-  using Pages = PhotoDrawer::Pages;
-  Pages Draw(const PhotoCase &c) { return drawer_.Draw(c); }
-
- private:
-  PhotoDrawer drawer_{20261208};
 };
 
 // A shrink by a few percent (where a third source pixel is rarely touched),
@@ -256,40 +253,31 @@ TEST_F(PhotoBands, EveryKindGivesTheOraclesBytes) {
   };
   for (const PhotoCase &c : cases) {
     SCOPED_TRACE(c.name);
-    const Pages pages = Draw(c);
-    ASSERT_FALSE(pages.engine.empty());
-    EXPECT_EQ(pages.engine, pages.oracle);
+    PhotoJob job(c, 20261208);
+    const std::vector<uint8_t> page = job.DrawBands();
+    ASSERT_FALSE(page.empty());
+    EXPECT_EQ(page, job.Oracle());
   }
 }
 
 // The helper serves one stretch at a time: two threads stretching at once
 // (one of them blending alone), and a forked process (which has no helper
-// thread of its own until it stretches), each get the oracle's bytes.
+// thread of its own), each get the oracle's bytes.
 TEST_F(PhotoBands, StretchesAtOnceAndInAForkedProcessGiveTheOraclesBytes) {
   const PhotoCase c{"shrunk 1.4%", 771, 240, kWholePhotoPage, false, 3, false};
-  ASSERT_FALSE(Draw(c).engine.empty());  // the helper thread is running
-  std::vector<uint8_t> other;
-  std::vector<uint8_t> otherOracle;
+  PhotoJob first(c, 1), second(c, 2);
+  ASSERT_EQ(first.DrawBands(), first.Oracle());  // the helper thread is running
   for (int round = 0; round < 4; ++round) {
-    PhotoDrawer second(round);
-    std::thread thread([&] {
-      Pages pages = second.Draw(c);
-      other = std::move(pages.engine);
-      otherOracle = std::move(pages.oracle);
-    });
-    const Pages pages = Draw(c);
+    std::vector<uint8_t> other;
+    std::thread thread([&] { other = second.DrawBands(); });
+    const std::vector<uint8_t> page = first.DrawBands();
     thread.join();
-    ASSERT_FALSE(pages.engine.empty());
-    EXPECT_EQ(pages.engine, pages.oracle);
-    ASSERT_FALSE(other.empty());
-    EXPECT_EQ(other, otherOracle);
+    EXPECT_EQ(page, first.Oracle());
+    EXPECT_EQ(other, second.Oracle());
   }
   const pid_t child = fork();
   ASSERT_GE(child, 0);
-  if (child == 0) {
-    const Pages pages = Draw(c);
-    _exit(!pages.engine.empty() && pages.engine == pages.oracle ? 0 : 1);
-  }
+  if (child == 0) _exit(second.DrawBands() == second.Oracle() ? 0 : 1);
   int status = 0;
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));

@@ -248,7 +248,7 @@ TEST(PictureColours, DamagedFilesAreRefusedWithTheirCause) {
     if (decoder != nullptr) {
       const PictureSize smallest = decoder->Sizes().front();
       std::vector<uint8_t> pixels(size_t{smallest.width} * smallest.height * 3);
-      EXPECT_FALSE(decoder->Decode(smallest, pixels.data(), {}, error)) << c.name;
+      EXPECT_FALSE(decoder->Decode(smallest, {}, pixels.data(), {}, error)) << c.name;
     }
     EXPECT_EQ(error.rfind(c.reason, 0), 0u) << c.name << " at the smallest size: " << error;
   }
@@ -298,14 +298,14 @@ TEST(PictureColours, JpegsDecodedAtAnySizeAreTurnedAsAWholePicture) {
       want.width = storedSizes[i].width;
       want.height = storedSizes[i].height;
       want.pixels.resize(want.RowBytes() * want.height);
-      ASSERT_TRUE(asStored->Decode(storedSizes[i], want.pixels.data(), {}, error)) << error;
+      ASSERT_TRUE(asStored->Decode(storedSizes[i], {}, want.pixels.data(), {}, error)) << error;
       want = Oriented(std::move(want), orientation);
       const PictureSize size = turned->Sizes()[i];
       ASSERT_EQ(size, (PictureSize{want.width, want.height}));
       std::vector<uint8_t> got(size_t{size.width} * size.height * 3, 0x5A);
       std::vector<uint32_t> told;
       ASSERT_TRUE(turned->Decode(
-          size, got.data(),
+          size, {}, got.data(),
           [&](uint32_t rows) {
             told.push_back(rows);
             return true;
@@ -349,66 +349,89 @@ std::vector<uint8_t> DecodedInOnePass(const std::string &path, unsigned scale) {
 
 // A large picture is decoded in two parts side by side; what it gives, and
 // when it tells rows final, are what one pass gives: every row told is
-// final when told, at every size large enough to be split and turned or
-// not. A cut or damage in either part fails the decoding, and a stop asked
-// for ends both parts.
+// final when told, at every size large enough to be split, upright, upside
+// down or turned, whichever rows are needed. A cut or damage in either part
+// fails the decoding, even where no row is needed, and a stop asked for
+// ends both parts.
 TEST(PictureColours, LargeJpegsDecodedInTwoPartsGiveWhatOnePassGives) {
   TempDir dir;
   std::string error;
   const uint32_t width = 2560, height = 2048;
   ASSERT_TRUE(WriteJpeg(dir.File("large.jpg"), Textured(width, height), 90, error)) << error;
   const std::vector<uint8_t> plain = ReadBytes(dir.File("large.jpg"));
+  WriteBytes(dir.File("upside-down.jpg"), WithExifOrientation(plain, 3, false));
   WriteBytes(dir.File("turned.jpg"), WithExifOrientation(plain, 6, false));
+  const struct {
+    const char *name;
+    int orientation;
+  } files[] = {{"large.jpg", 1}, {"upside-down.jpg", 3}, {"turned.jpg", 6}};
+  // The rows needed, in tenths of the height as seen: all, a fill's cut at
+  // both ends, the lower third, none.
+  const struct { uint32_t top, bottom; } spans[] = {{0, 10}, {1, 9}, {7, 10}, {5, 5}};
   for (const unsigned scale : {5u, 8u}) {
     const std::vector<uint8_t> onePass = DecodedInOnePass(dir.File("large.jpg"), scale);
     const PictureSize stored{width * scale / 8, height * scale / 8};
-    for (const char *name : {"large.jpg", "turned.jpg"}) {
-      SCOPED_TRACE(testing::Message() << name << " at " << scale << "/8");
-      std::unique_ptr<PictureDecoder> decoder = OpenPicture(dir.File(name), error);
-      ASSERT_NE(decoder, nullptr) << error;
-      const bool turned = std::string(name) == "turned.jpg";
+    for (const auto &file : files) {
+      const bool turned = file.orientation == 6;
       const PictureSize size = turned ? PictureSize{stored.height, stored.width} : stored;
       RgbImage whole(stored.width, stored.height);
       whole.pixels = onePass;
-      const RgbImage want = Oriented(std::move(whole), turned ? 6 : 1);
-      std::vector<uint8_t> got(want.pixels.size(), 0x5A);
+      const RgbImage want = Oriented(std::move(whole), file.orientation);
       const size_t rowBytes = size_t{size.width} * 3;
-      uint32_t told = 0;
-      ASSERT_TRUE(decoder->Decode(
-          size, got.data(),
-          [&](uint32_t rows) {
-            EXPECT_GT(rows, told);
-            EXPECT_TRUE(std::equal(got.begin() + told * rowBytes, got.begin() + rows * rowBytes,
-                                   want.pixels.begin() + told * rowBytes))
-                << "rows " << told << ".." << rows << " told before they were final";
-            told = rows;
-            return true;
-          },
-          error))
-          << error;
-      EXPECT_EQ(told, size.height);
-      EXPECT_TRUE(got == want.pixels);
+      for (const auto &tenths : spans) {
+        if (scale == 8 && tenths.bottom - tenths.top != 10) continue;
+        const RowSpan needed{size.height * tenths.top / 10, size.height * tenths.bottom / 10};
+        SCOPED_TRACE(testing::Message() << file.name << " at " << scale << "/8, rows " << needed.top << ".."
+                                        << needed.bottom);
+        std::unique_ptr<PictureDecoder> decoder = OpenPicture(dir.File(file.name), error);
+        ASSERT_NE(decoder, nullptr) << error;
+        std::vector<uint8_t> got(want.pixels.size(), 0x5A);
+        auto neededRows = [&](uint32_t from, uint32_t to) {
+          from = std::clamp(from, needed.top, needed.bottom);
+          to = std::clamp(to, needed.top, needed.bottom);
+          return std::equal(got.begin() + from * rowBytes, got.begin() + to * rowBytes,
+                            want.pixels.begin() + from * rowBytes);
+        };
+        uint32_t told = 0;
+        ASSERT_TRUE(decoder->Decode(
+            size, needed, got.data(),
+            [&](uint32_t rows) {
+              EXPECT_GT(rows, told);
+              EXPECT_TRUE(neededRows(told, rows)) << "rows " << told << ".." << rows << " told before they were final";
+              told = rows;
+              return true;
+            },
+            error))
+            << error;
+        EXPECT_EQ(told, size.height);
+        EXPECT_TRUE(neededRows(0, size.height));
+      }
     }
   }
 
   std::vector<uint8_t> strayInUpper = plain;
   strayInUpper.insert(strayInUpper.begin() + plain.size() / 4, 64, 0x12);
+  const std::vector<uint8_t> cutLow(plain.begin(), plain.begin() + plain.size() * 9 / 10);
+  const RowSpan all, upperHalf{0, height / 2}, lowerHalf{height / 2, height};
   const struct {
     const char *name;
     std::vector<uint8_t> bytes;
+    RowSpan needed;
     const char *reason;  // or how it begins
   } damaged[] = {
-      {"cut in the upper part", {plain.begin(), plain.begin() + plain.size() / 4}, "the file is cut short"},
-      {"cut in the lower part", {plain.begin(), plain.begin() + plain.size() * 9 / 10}, "the file is cut short"},
-      {"without its end", {plain.begin(), plain.end() - 2}, "the file is cut short"},
-      {"stray bytes in the upper part", strayInUpper, "the file is damaged (Corrupt JPEG data: "},
+      {"cut in the upper part", {plain.begin(), plain.begin() + plain.size() / 4}, all, "the file is cut short"},
+      {"cut in the lower part", cutLow, all, "the file is cut short"},
+      {"cut below the rows needed", cutLow, upperHalf, "the file is cut short"},
+      {"without its end", {plain.begin(), plain.end() - 2}, upperHalf, "the file is cut short"},
+      {"stray bytes in the upper part", strayInUpper, all, "the file is damaged (Corrupt JPEG data: "},
+      {"stray bytes above the rows needed", strayInUpper, lowerHalf, "the file is damaged (Corrupt JPEG data: "},
   };
   for (const auto &c : damaged) {
     WriteBytes(dir.File("damaged.jpg"), c.bytes);
     std::unique_ptr<PictureDecoder> decoder = OpenPicture(dir.File("damaged.jpg"), error);
     ASSERT_NE(decoder, nullptr) << c.name << ": " << error;
     std::vector<uint8_t> pixels(size_t{width} * height * 3);
-    EXPECT_FALSE(decoder->Decode(decoder->FullSize(), pixels.data(), {}, error)) << c.name;
+    EXPECT_FALSE(decoder->Decode(decoder->FullSize(), c.needed, pixels.data(), {}, error)) << c.name;
     EXPECT_EQ(error.rfind(c.reason, 0), 0u) << c.name << ": " << error;
   }
 
@@ -417,7 +440,7 @@ TEST(PictureColours, LargeJpegsDecodedInTwoPartsGiveWhatOnePassGives) {
   std::vector<uint8_t> pixels(size_t{width} * height * 3);
   int calls = 0;
   EXPECT_FALSE(decoder->Decode(
-      decoder->FullSize(), pixels.data(),
+      decoder->FullSize(), {}, pixels.data(),
       [&](uint32_t) {
         ++calls;
         return false;
@@ -438,11 +461,11 @@ TEST(PictureColours, ADecodingIsDoneOnceAtAnOfferedSizeAndCanBeStopped) {
     ASSERT_NE(decoder, nullptr) << error;
     EXPECT_EQ(decoder->FullSize(), (PictureSize{40, 300}));
     std::vector<uint8_t> pixels(40 * 300 * 3);
-    EXPECT_FALSE(decoder->Decode({41, 300}, pixels.data(), {}, error)) << "not a size it offers";
+    EXPECT_FALSE(decoder->Decode({41, 300}, {}, pixels.data(), {}, error)) << "not a size it offers";
     // Stopped after the first rows it tells: it says so and tells no more.
     int calls = 0;
     EXPECT_FALSE(decoder->Decode(
-        decoder->FullSize(), pixels.data(),
+        decoder->FullSize(), {}, pixels.data(),
         [&](uint32_t rows) {
           ++calls;
           EXPECT_LT(rows, 300u);
@@ -451,7 +474,7 @@ TEST(PictureColours, ADecodingIsDoneOnceAtAnOfferedSizeAndCanBeStopped) {
         error));
     EXPECT_EQ(error, "stopped");
     EXPECT_EQ(calls, 1);
-    EXPECT_FALSE(decoder->Decode(decoder->FullSize(), pixels.data(), {}, error)) << "a decoder decodes once";
+    EXPECT_FALSE(decoder->Decode(decoder->FullSize(), {}, pixels.data(), {}, error)) << "a decoder decodes once";
   }
 }
 

@@ -258,23 +258,25 @@ bool GuardedScale(Decompressor *d, J_COLOR_SPACE colours, unsigned scale) {
 // parts are decoded side by side: the rows final from the top are told as
 // the upper part arrives and, once it is whole, as the lower part does. A
 // stop asked for by the caller or a failure of either part stops both.
+// Rows that a part passes over without drawing are final from the start.
 class RowsProgress {
  public:
+  // `middle` is the lower part's first stored row, or `height` when the
+  // upper part is the only one.
   RowsProgress(const RowsDone *rowsDone, bool topDown, uint32_t middle, uint32_t height)
       : rowsDone_(rowsDone), topDown_(topDown), middle_(middle), height_(height) {}
 
-  // Part 0 (above `middle`) or 1 (from `middle` down) has `rows` final
-  // rows: false when the decoding is to stop.
-  bool Decoded(int part, uint32_t rows) {
+  // Part 0 (above `middle`) or 1 (from `middle` down) has made the stored
+  // rows above `upTo` final: false when the decoding is to stop.
+  bool Decoded(int part, uint32_t upTo) {
     if (halt_.load(std::memory_order_relaxed)) return false;
     if (!topDown_ || !*rowsDone_) return true;
-    const uint32_t total = part == 0 ? rows : middle_ + rows;
-    if (total % kRowsPerReport != 0 && total != middle_ && total != height_) return true;
+    if (upTo % kRowsPerReport != 0 && upTo != middle_ && upTo != height_) return true;
     std::lock_guard<std::mutex> lock(mutex_);
     // The other part may have been told to stop while this one waited.
     if (halt_.load(std::memory_order_relaxed)) return false;
-    done_[part] = rows;
-    const uint32_t final = done_[0] < middle_ ? done_[0] : middle_ + done_[1];
+    done_[part] = upTo;
+    const uint32_t final = done_[0] < middle_ ? done_[0] : std::max(done_[0], done_[1]);
     if (final > told_) {
       told_ = final;
       if (!(*rowsDone_)(final)) {
@@ -307,13 +309,15 @@ class RowsProgress {
 // Where decoded rows go: stored rows [first, end) of the picture. Rows
 // that land whole in the picture as seen are decoded there directly; the
 // others pass through `row` (width * 3 bytes). CMYK rows pass through
-// `cmykRow` (width * 4 bytes) on the way.
+// `cmykRow` (width * 4 bytes) on the way. The part that `finishes` reads
+// the file on to its end after its rows.
 struct DecodeTarget {
   const OrientedRows *rows;
   uint8_t *row;
   uint8_t *cmykRow;
   uint32_t first;
   uint32_t end;
+  bool finishes;
   int part;
   RowsProgress *progress;
   bool halted;
@@ -322,9 +326,11 @@ struct DecodeTarget {
 bool GuardedDecode(Decompressor *d, DecodeTarget *t) {
   if (setjmp(d->error.jump)) return false;
   jpeg_start_decompress(&d->info);
-  // The rows above are decoded from the file but not drawn: the lower part
-  // reads the same data, and so meets the same damage, as the upper part.
+  // Rows above `first` are decoded from the file but not drawn (libjpeg
+  // reads their data without its transforms): the lower part reads the same
+  // data, and so meets the same damage, as the upper part.
   if (t->first > 0 && jpeg_skip_scanlines(&d->info, t->first) != t->first) ERREXIT(&d->info, JERR_BAD_STATE);
+  JSAMPROW spare = t->cmykRow != nullptr ? t->cmykRow : t->row;
   while (d->info.output_scanline < t->end) {
     const JDIMENSION y = d->info.output_scanline;
     uint8_t *direct = t->rows->DirectRow(y);
@@ -333,19 +339,32 @@ bool GuardedDecode(Decompressor *d, DecodeTarget *t) {
     jpeg_read_scanlines(&d->info, &row, 1);
     if (t->cmykRow != nullptr) CmykToRgb(t->cmykRow, rgb, d->info.output_width, d->info.saw_Adobe_marker);
     if (direct == nullptr) t->rows->Put(y, rgb);
-    if (!t->progress->Decoded(t->part, d->info.output_scanline - t->first)) {
+    if (!t->progress->Decoded(t->part, d->info.output_scanline)) {
       t->halted = true;
       jpeg_abort_decompress(&d->info);
       return false;
     }
   }
-  // The upper part ends before the file does; the lower part reads it to
-  // its end marker, so a cut or damaged end is met there.
-  if (d->info.output_scanline < d->info.output_height) {
+  // The upper part ends before the file does; the part that finishes reads
+  // it to its end marker, so a cut or damaged end is met there. Rows below
+  // `end` are passed over but the last, which is decoded: libjpeg takes a
+  // skip to the very end for the end of the file, and reads no more.
+  if (!t->finishes) {
     jpeg_abort_decompress(&d->info);
-  } else {
-    jpeg_finish_decompress(&d->info);
+    return true;
   }
+  const JDIMENSION last = d->info.output_height - 1;
+  if (d->info.output_scanline < last) {
+    const JDIMENSION passed = last - d->info.output_scanline;
+    if (jpeg_skip_scanlines(&d->info, passed) != passed) ERREXIT(&d->info, JERR_BAD_STATE);
+  }
+  if (d->info.output_scanline < d->info.output_height) jpeg_read_scanlines(&d->info, &spare, 1);
+  if (!t->progress->Decoded(t->part, d->info.output_height)) {
+    t->halted = true;
+    jpeg_abort_decompress(&d->info);
+    return false;
+  }
+  jpeg_finish_decompress(&d->info);
   return true;
 }
 
@@ -416,7 +435,8 @@ class JpegDecoder final : public PictureDecoder {
 
   const std::vector<PictureSize> &Sizes() const override { return sizes_; }
 
-  bool Decode(PictureSize size, uint8_t *pixels, const RowsDone &rowsDone, std::string &error) override {
+  bool Decode(PictureSize size, RowSpan needed, uint8_t *pixels, const RowsDone &rowsDone,
+              std::string &error) override {
     size_t index = 0;
     while (index < sizes_.size() && !(sizes_[index] == size)) ++index;
     if (index == sizes_.size() || decoded_) {
@@ -428,13 +448,15 @@ class JpegDecoder final : public PictureDecoder {
     const uint32_t storedWidth = SwapsSides(orientation_) ? size.height : size.width;
     const uint32_t storedHeight = SwapsSides(orientation_) ? size.width : size.height;
     const OrientedRows rows(storedWidth, storedHeight, orientation_, pixels);
-    const uint32_t middle = SplitsAt(storedWidth, storedHeight);
-    RowsProgress progress(&rowsDone, rows.TopDown(), middle, storedHeight);
-    Part upper(rows, inks_, 0, middle, 0, &progress);
-    Part lower(rows, inks_, middle, storedHeight, 1, &progress);
+    const StoredRows drawn = StoredRowsOf(needed, size.height, storedHeight);
+    const uint32_t middle = SplitsAt(storedWidth, drawn);
+    const bool split = middle < drawn.end;
+    RowsProgress progress(&rowsDone, rows.TopDown(), split ? middle : storedHeight, storedHeight);
+    Part upper(rows, inks_, drawn.first, middle, !split, 0, &progress);
+    Part lower(rows, inks_, middle, drawn.end, true, 1, &progress);
     d_.info.scale_num = scale;
     d_.info.scale_denom = kScaleDenominator;
-    if (middle == storedHeight) {
+    if (!split) {
       upper.Decode(&d_);
     } else {
       // The lower part on a thread of its own, the upper part on this one,
@@ -470,11 +492,12 @@ class JpegDecoder final : public PictureDecoder {
   // One part of the picture's stored rows, decoded by one decompressor,
   // with its own row buffers.
   struct Part {
-    Part(const OrientedRows &rows, bool inks, uint32_t first, uint32_t end, int part, RowsProgress *progress)
+    Part(const OrientedRows &rows, bool inks, uint32_t first, uint32_t end, bool finishes, int part,
+         RowsProgress *progress)
         : row(size_t{rows.StoredWidth()} * 3),
           cmykRow(inks ? size_t{rows.StoredWidth()} * 4 : 0),
-          target{&rows, row.data(), inks ? cmykRow.data() : nullptr, first, end, part, progress, false},
-          ok(first == end) {}
+          target{&rows, row.data(), inks ? cmykRow.data() : nullptr, first, end, finishes, part, progress, false},
+          ok(first == end && part != 0) {}
     Part(const Part &) = delete;  // `target` points into the row buffers
     Part &operator=(const Part &) = delete;
 
@@ -504,18 +527,43 @@ class JpegDecoder final : public PictureDecoder {
     std::string error;
   };
 
-  // The first stored row of the lower part, or the height when the picture
-  // is decoded whole on this thread: a picture too small to gain from a
-  // second thread, a progressive JPEG (each part would decode the whole
-  // file's coefficients first), or one not in a file of its own that can
-  // be read at two places. The parts are of equal height: the lower part
-  // also reads through the upper part's data, but the upper part's thread
-  // shares the machine with the engine, which draws its rows as they come.
-  uint32_t SplitsAt(uint32_t width, uint32_t height) {
-    if (uint64_t{width} * height < kSplitPixels || jpeg_has_multiple_scans(&d_.info)) return height;
+  // The stored rows [first, end) that hold the needed rows as seen: the
+  // same rows, or the same turned upside down, unless the picture is turned
+  // a quarter (its rows as seen are stored columns). No rows at all when
+  // none are needed.
+  struct StoredRows {
+    uint32_t first;
+    uint32_t end;
+  };
+  StoredRows StoredRowsOf(RowSpan needed, uint32_t seenHeight, uint32_t storedHeight) const {
+    const uint32_t top = std::min(needed.top, seenHeight);
+    const uint32_t bottom = std::min(needed.bottom, seenHeight);
+    if (top >= bottom) return {0, 0};
+    switch (orientation_) {
+      case 1:
+      case 2:
+        return {top, bottom};
+      case 3:
+      case 4:
+        return {storedHeight - bottom, storedHeight - top};
+      default:
+        return {0, storedHeight};
+    }
+  }
+
+  // The first stored row of the lower part, or `drawn.end` when the rows
+  // are decoded in one part on this thread: too few to gain from a second
+  // thread, a progressive JPEG (each part would decode the whole file's
+  // coefficients first), or one not in a file of its own that can be read
+  // at two places. The parts are of equal height: the lower part also
+  // reads through the upper part's data, but the upper part's thread shares
+  // the machine with the engine, which draws its rows as they come.
+  uint32_t SplitsAt(uint32_t width, StoredRows drawn) {
+    const uint32_t rows = drawn.end - drawn.first;
+    if (uint64_t{width} * rows < kSplitPixels || jpeg_has_multiple_scans(&d_.info)) return drawn.end;
     struct stat status {};
-    if (fstat(fileno(file_), &status) != 0 || !S_ISREG(status.st_mode)) return height;
-    return static_cast<uint32_t>(uint64_t{height} * kUpperShare / 100);
+    if (fstat(fileno(file_), &status) != 0 || !S_ISREG(status.st_mode)) return drawn.end;
+    return drawn.first + static_cast<uint32_t>(uint64_t{rows} * kUpperShare / 100);
   }
 
   // Pictures from about two megapixels up, decoded in two parts, arrive

@@ -22,6 +22,13 @@ struct PictureSize {
   friend bool operator==(const PictureSize &, const PictureSize &) = default;
 };
 
+// Rows top .. bottom-1 of a picture as it is meant to be seen; the default
+// is every row.
+struct RowSpan {
+  uint32_t top = 0;
+  uint32_t bottom = UINT32_MAX;
+};
+
 // Told, with n, that the first n rows of the picture are final; false asks
 // the decoder to stop.
 using RowsDone = std::function<bool(uint32_t rows)>;
@@ -37,10 +44,14 @@ class PictureDecoder {
   PictureSize FullSize() const { return Sizes().back(); }
 
   // Decodes the picture at `size`, one of Sizes(), into `pixels`: width * 3
-  // bytes a row, top row first, as it is meant to be seen. Once only. A
-  // damaged or cut file fails with a reason in `error`, and so does a
-  // decoding that `rowsDone` stopped ("stopped").
-  virtual bool Decode(PictureSize size, uint8_t *pixels, const RowsDone &rowsDone, std::string &error) = 0;
+  // bytes a row, top row first, as it is meant to be seen. Once only. Only
+  // the `needed` rows must be written: a decoder may pass over the others
+  // (which count as final from the start), but reads the whole file all
+  // the same, so that a damaged or cut file fails with a reason in `error`
+  // wherever the damage lies. So does a decoding that `rowsDone` stopped
+  // ("stopped").
+  virtual bool Decode(PictureSize size, RowSpan needed, uint8_t *pixels, const RowsDone &rowsDone,
+                      std::string &error) = 0;
 };
 
 // Decodes the whole picture at its full size into `out`.

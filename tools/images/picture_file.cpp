@@ -34,8 +34,9 @@ class FileDecoder final : public PictureDecoder {
       : file_(std::move(file)), decoder_(std::move(decoder)) {}
   ~FileDecoder() override { decoder_.reset(); }
   const std::vector<PictureSize> &Sizes() const override { return decoder_->Sizes(); }
-  bool Decode(PictureSize size, uint8_t *pixels, const RowsDone &rowsDone, std::string &error) override {
-    return decoder_->Decode(size, pixels, rowsDone, error);
+  bool Decode(PictureSize size, RowSpan needed, uint8_t *pixels, const RowsDone &rowsDone,
+              std::string &error) override {
+    return decoder_->Decode(size, needed, pixels, rowsDone, error);
   }
 
  private:
@@ -51,7 +52,7 @@ bool DecodeWhole(PictureDecoder &decoder, RgbImage &out, std::string &error) {
   result.width = size.width;
   result.height = size.height;
   result.pixels.resize(result.RowBytes() * size.height);
-  if (!decoder.Decode(size, result.pixels.data(), {}, error)) return false;
+  if (!decoder.Decode(size, {}, result.pixels.data(), {}, error)) return false;
   out = std::move(result);
   return true;
 }

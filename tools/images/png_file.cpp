@@ -162,7 +162,8 @@ class PngDecoder final : public PictureDecoder {
 
   const std::vector<PictureSize> &Sizes() const override { return sizes_; }
 
-  bool Decode(PictureSize size, uint8_t *pixels, const RowsDone &rowsDone, std::string &error) override {
+  // Every row is decoded: a PNG's rows are filtered one against the other.
+  bool Decode(PictureSize size, RowSpan, uint8_t *pixels, const RowsDone &rowsDone, std::string &error) override {
     if (!(size == sizes_.front()) || decoded_) {
       error = "the picture cannot be decoded at that size";
       return false;

@@ -35,9 +35,9 @@ struct PageContent {
 // so decoding and drawing share the machine's cores.
 class PictureDecoding {
  public:
-  PictureDecoding(std::unique_ptr<image::PictureDecoder> decoder, image::PictureSize size,
+  PictureDecoding(std::unique_ptr<image::PictureDecoder> decoder, image::PictureSize size, image::RowSpan needed,
                   std::shared_ptr<platform::Picture> picture)
-      : decoder_(std::move(decoder)), size_(size), picture_(std::move(picture)) {
+      : decoder_(std::move(decoder)), size_(size), needed_(needed), picture_(std::move(picture)) {
     try {
       thread_ = std::thread([this] { Run(); });
     } catch (const std::system_error &) {
@@ -66,7 +66,7 @@ class PictureDecoding {
   void Run() {
     platform::PictureRows &rows = *picture_->arriving;
     ok_ = decoder_->Decode(
-        size_, picture_->rgb.data(),
+        size_, needed_, picture_->rgb.data(),
         [&](uint32_t done) {
           rows.Publish(static_cast<int>(done));
           if (!stop_.load(std::memory_order_relaxed)) return true;
@@ -84,6 +84,7 @@ class PictureDecoding {
 
   std::unique_ptr<image::PictureDecoder> decoder_;
   image::PictureSize size_;
+  image::RowSpan needed_;  // the rows the engine reads
   std::shared_ptr<platform::Picture> picture_;
   std::atomic<bool> stop_{false};
   bool stopped_ = false;
@@ -232,7 +233,11 @@ class Job {
         Fail("the engine refused the picture of page " + std::to_string(page));
         return;
       }
-      decoding = std::make_unique<PictureDecoding>(std::move(content.decoder), size, std::move(picture));
+      // The engine reads no row outside the part of the picture it draws:
+      // the rows that a fill crops away need not be decoded.
+      const image::RowSpan needed{static_cast<uint32_t>(layout.source.top),
+                                  static_cast<uint32_t>(layout.source.bottom)};
+      decoding = std::make_unique<PictureDecoding>(std::move(content.decoder), size, needed, std::move(picture));
     } else {
       drawing = BuildTestPage(width, height);
     }
