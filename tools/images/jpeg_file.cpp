@@ -497,8 +497,9 @@ class JpegDecoder final : public PictureDecoder {
         : row(size_t{rows.StoredWidth()} * 3),
           cmykRow(inks ? size_t{rows.StoredWidth()} * 4 : 0),
           target{&rows, row.data(), inks ? cmykRow.data() : nullptr, first, end, finishes, part, progress, false},
-          ok(first == end && part != 0) {}
-    Part(const Part &) = delete;  // `target` points into the row buffers
+          ok(part != 0 && first == end) {}  // a lower part without rows is not run
+    // `target` points into the row buffers.
+    Part(const Part &) = delete;
     Part &operator=(const Part &) = delete;
 
     void Decode(Decompressor *d) {
