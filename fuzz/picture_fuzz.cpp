@@ -2,8 +2,9 @@
 // signature as kvtprint tells them. A picture read must be whole: its size
 // within the limit and its pixels exactly width * height * 3 bytes; a
 // refused one must say why. Each input is also decoded at its smallest
-// size, as a picture much larger than its page is. The limit is small so
-// that a forged header cannot make the fuzzer allocate gigabytes.
+// size, as a picture much larger than its page is, and only in its middle
+// rows, as a fill crops it. The limit is small so that a forged header
+// cannot make the fuzzer allocate gigabytes.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -40,9 +41,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   } else {
     Require(!error.empty());
   }
-  // The same bytes decoded at the smallest size offered, as a page much
-  // smaller than the picture asks for: the rows told must stay in order
-  // and within the picture, and the pixels within their memory.
+  // The same bytes decoded at the smallest size offered and in its middle
+  // rows, as a page much smaller than the picture and of another shape asks
+  // for: the rows told must stay in order and within the picture, and the
+  // pixels within their memory.
   std::rewind(file);
   std::string openError;
   std::unique_ptr<kvt::image::PictureDecoder> decoder =
@@ -52,8 +54,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     Require(smallest.width <= decoder->FullSize().width && smallest.height <= decoder->FullSize().height);
     std::vector<uint8_t> pixels(size_t{smallest.width} * smallest.height * 3);
     uint32_t told = 0;
+    const kvt::image::RowSpan middle{smallest.height / 4, smallest.height - smallest.height / 4};
     const bool decoded = decoder->Decode(
-        smallest, pixels.data(),
+        smallest, middle, pixels.data(),
         [&](uint32_t rows) {
           Require(rows >= told && rows <= smallest.height);
           told = rows;
