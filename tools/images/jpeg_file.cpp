@@ -330,7 +330,12 @@ bool GuardedDecode(Decompressor *d, DecodeTarget *t) {
   // reads their data without its transforms): the lower part reads the same
   // data, and so meets the same damage, as the upper part.
   if (t->first > 0 && jpeg_skip_scanlines(&d->info, t->first) != t->first) ERREXIT(&d->info, JERR_BAD_STATE);
-  JSAMPROW spare = t->cmykRow != nullptr ? t->cmykRow : t->row;
+  // A stop asked for, or the other part's failure, ends this part.
+  auto halt = [d, t] {
+    t->halted = true;
+    jpeg_abort_decompress(&d->info);
+    return false;
+  };
   while (d->info.output_scanline < t->end) {
     const JDIMENSION y = d->info.output_scanline;
     uint8_t *direct = t->rows->DirectRow(y);
@@ -339,11 +344,7 @@ bool GuardedDecode(Decompressor *d, DecodeTarget *t) {
     jpeg_read_scanlines(&d->info, &row, 1);
     if (t->cmykRow != nullptr) CmykToRgb(t->cmykRow, rgb, d->info.output_width, d->info.saw_Adobe_marker);
     if (direct == nullptr) t->rows->Put(y, rgb);
-    if (!t->progress->Decoded(t->part, d->info.output_scanline)) {
-      t->halted = true;
-      jpeg_abort_decompress(&d->info);
-      return false;
-    }
+    if (!t->progress->Decoded(t->part, d->info.output_scanline)) return halt();
   }
   // The upper part ends before the file does; the part that finishes reads
   // it to its end marker, so a cut or damaged end is met there. Rows below
@@ -358,12 +359,11 @@ bool GuardedDecode(Decompressor *d, DecodeTarget *t) {
     const JDIMENSION passed = last - d->info.output_scanline;
     if (jpeg_skip_scanlines(&d->info, passed) != passed) ERREXIT(&d->info, JERR_BAD_STATE);
   }
-  if (d->info.output_scanline < d->info.output_height) jpeg_read_scanlines(&d->info, &spare, 1);
-  if (!t->progress->Decoded(t->part, d->info.output_height)) {
-    t->halted = true;
-    jpeg_abort_decompress(&d->info);
-    return false;
+  if (d->info.output_scanline < d->info.output_height) {
+    JSAMPROW spare = t->cmykRow != nullptr ? t->cmykRow : t->row;
+    jpeg_read_scanlines(&d->info, &spare, 1);
   }
+  if (!t->progress->Decoded(t->part, d->info.output_height)) return halt();
   jpeg_finish_decompress(&d->info);
   return true;
 }
